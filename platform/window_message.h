@@ -1,0 +1,36 @@
+// Posting and pumping window messages: the real Win32 queue on Windows, a small per-thread
+// queue elsewhere that tests can read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace platform {
+
+using WindowHandle = void*;  // an HWND on Windows
+
+struct WindowMessage {
+    WindowHandle window = nullptr;
+    uint32_t message = 0;
+    uintptr_t wParam = 0;
+    intptr_t lParam = 0;
+};
+
+// Posts (never sends) a message to `window`'s thread; false when the window is null or gone.
+bool PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Whether a message waits in the calling thread's queue (looked at, not removed).
+bool HasPendingMessage();
+// Retrieves and dispatches one message of the calling thread; false when none was waiting.
+bool PumpOneMessage();
+// Retrieves, translates and dispatches until the calling thread's queue is empty.
+void PumpAllMessages();
+
+#ifndef _WIN32
+// A stand-in window owned by the calling thread; messages posted to it are queued for that
+// thread and handed to `onDispatch` when pumped there.
+using MessageHandler = std::function<void(const WindowMessage&)>;
+WindowHandle CreateTestWindow(MessageHandler onDispatch = {});
+void DestroyTestWindow(WindowHandle window);
+#endif
+
+}  // namespace platform
