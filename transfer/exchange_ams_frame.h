@@ -1,0 +1,26 @@
+// One request/reply exchange with the controller's AMS router over an AMS/TCP connection that
+// the caller opened: one frame out in one send, one receive back, judged by its header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "ams/ams_types.h"
+#include "platform/tcp_socket.h"
+
+// The most one exchange reads. A longer reply, or the rest of one that came late, stays in the
+// stream and is what the next exchange reads first: the download has no resynchronisation.
+inline constexpr size_t kAmsReplyBufferSize = 1024;
+
+// The request frame: AMS/TCP header, AMS header with state flags and error code 0, payload.
+std::vector<uint8_t> BuildAmsRequest(const AmsAddr& target, const AmsAddr& source,
+                                     uint16_t commandId, std::span<const uint8_t> payload,
+                                     uint32_t invokeId);
+
+// Sends the request and performs exactly one receive, bounded by the socket's own receive
+// time-out. True when the reply answers it (ReplyAnswersRequest); every failure, a time-out
+// included, is false and leaves the socket open for the next exchange.
+bool ExchangeAmsFrame(platform::TcpSocket& socket, const AmsAddr& target, const AmsAddr& source,
+                      uint16_t commandId, std::span<const uint8_t> payload, uint32_t invokeId);

@@ -1,0 +1,29 @@
+// The firmware flash: stop the PLC, stream the embedded image to the controller's firmware
+// download over AMS/TCP, start the PLC again, reporting progress steps to the wizard.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/tcp_socket.h"
+
+// Results of FlashFirmware.
+inline constexpr int FLASH_DONE = 1;               // all 47 frames sent, RUN requested
+inline constexpr int FLASH_ERR_SOCKET = -1;        // the TCP socket could not be created
+inline constexpr int FLASH_ERR_CONNECT = -2;       // the controller's port 48898 refused or failed
+inline constexpr int FLASH_ERR_HOST_NAME = -3;     // this host's name could not be read
+inline constexpr int FLASH_ERR_HOST_ADDRESS = -4;  // this host's name did not resolve
+
+// Where the sequence learns this host's name and its first IPv4 address, which form the
+// frames' source NetId. The system's is the default; tests substitute failing ones.
+struct LocalAddressSource {
+    std::function<std::optional<std::string>()> hostName;
+    std::function<std::optional<platform::Ipv4>(const std::string&)> firstIpv4;
+};
+LocalAddressSource SystemLocalAddressSource();
+
+// Flashes the controller at a.b.c.d (each octet in the low 8 bits). Once the PLC has been
+// asked to stop, every way out asks it to run again, so no attempt leaves it stopped.
+int FlashFirmware(int a, int b, int c, int d);
+int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local);
