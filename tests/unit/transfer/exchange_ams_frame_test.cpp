@@ -71,7 +71,9 @@ struct ReplyCase {
     bool answers;
 };
 
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExchangeReplies : public ::testing::TestWithParam<ReplyCase> {};
 
@@ -123,7 +125,9 @@ struct LateCase {
     bool nextAnswered;
 };
 
-void PrintTo(const LateCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LateCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LateReply : public ::testing::TestWithParam<LateCase> {};
 
