@@ -1,0 +1,244 @@
+#include "device/device_link.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+
+#include "device/device_events.h"
+#include "device/device_lock.h"
+#include "device/device_messages.h"
+#include "device/device_timing.h"
+#include "device/exchange_command.h"
+#include "device/mailbox_record.h"
+#include "device/parameter_value.h"
+#include "device/plc_memory.h"
+#include "device/poll_worker.h"
+#include "platform/ads_api.h"
+
+namespace {
+
+constexpr intptr_t kIdentificationErrorDetail = 4;
+// Where CMD_REGISTER_HOST carries this host's IPv4 octets instead of an id and a value.
+constexpr size_t kHostAddressOffset = device::kRecordParameterIdOffset;
+
+uint8_t LowByte(int octet) {
+    return static_cast<uint8_t>(octet & 0xFF);
+}
+
+}  // namespace
+
+CDeviceLink::CDeviceLink() : session_(std::make_shared<DeviceSession>()) {
+    session_->owner = this;
+}
+
+CDeviceLink::~CDeviceLink() {
+    if (session_->worker.Started()) {
+        Shutdown();
+    }
+    // A worker let go after a timed-out wait keeps the session but must not reach this link.
+    std::lock_guard lock(DeviceLock);
+    session_->owner = nullptr;
+}
+
+void CDeviceLink::SetNotificationWindow(platform::WindowHandle window) {
+    std::lock_guard lock(DeviceLock);
+    notificationWindow_ = window;
+}
+
+platform::WindowHandle CDeviceLink::NotificationWindow() const {
+    std::lock_guard lock(DeviceLock);
+    return notificationWindow_;
+}
+
+int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
+    DeviceSession& s = *session_;
+    {
+        std::lock_guard lock(DeviceLock);
+        if (s.connected) {
+            return 0;
+        }
+    }
+    // The ADS port is one per process and a worker closes it as it ends: a new port opened
+    // before an ending worker's last step would be closed under the new session's feet.
+    if (!device::WaitForWorkersToEnd(device::WorkerEndWait())) {
+        return 0;
+    }
+    s.worker.WaitAndRelease(std::chrono::milliseconds{0});
+
+    // Not tested: a failed open shows as a failed lookup or read below.
+    const int32_t port = AdsPortOpen();
+    AdsSyncSetTimeoutEx(port, static_cast<int32_t>(device::kAdsCallTimeout.count()));
+
+    AmsAddr controller{};
+    controller.netId =
+        ams::NetIdFromIpv4({LowByte(octet1), LowByte(octet2), LowByte(octet3), LowByte(octet4)});
+    controller.port = ams::kPlcRuntimePort;
+
+    AmsAddr local{};
+    if (AdsGetLocalAddress(&local) != ADSERR_NOERR) {
+        AbandonPort();
+        return 0;
+    }
+
+    // The status block is checked into a buffer of Connect's own; the session's copy is the
+    // worker's to keep.
+    device::StatusBlock status{};
+    {
+        std::lock_guard lock(DeviceLock);
+        if (AdsSyncReadReq(&controller, device::kPlcMemoryIndexGroup, device::kStatusBlockOffset,
+                           static_cast<uint32_t>(status.size()), status.data()) != ADSERR_NOERR) {
+            AdsPortClose();
+            return 0;
+        }
+    }
+    if (device::StatusErrorCode(status) != 0) {
+        AbandonPort();
+        PostDeviceEvent(s, DEVEVT_LINK, kIdentificationErrorDetail);
+        return 0;
+    }
+
+    {
+        std::lock_guard lock(DeviceLock);
+        s.controllerAddress = controller;
+        s.port = port;
+        s.connected = true;
+    }
+    if (!s.worker.Start([session = session_] { PollWorker(session); })) {
+        // Without a worker nothing would ever carry a request: undo the session at once.
+        std::lock_guard lock(DeviceLock);
+        s.connected = false;
+        s.port = 0;
+        AdsPortClose();
+        return 0;
+    }
+
+    device::MailboxRecord version = device::MakeRequest(CMD_GET_PARAMETER);
+    device::SetRecordParameterId(version, PARAM_FIRMWARE_VERSION);
+    if (ExchangeCommand(s, version) != -1) {
+        // The worker sees the cleared flag, ends and closes the port; the port stays recorded
+        // for the next Close.
+        std::lock_guard lock(DeviceLock);
+        s.connected = false;
+        return 0;
+    }
+    const float firmwareVersion = device::FirmwareVersion(version[device::kRecordValueOffset],
+                                                          version[device::kRecordValueOffset + 1]);
+    {
+        std::lock_guard lock(DeviceLock);
+        s.firmwareVersion = firmwareVersion;
+    }
+
+    device::MailboxRecord registration = device::MakeRequest(CMD_REGISTER_HOST);
+    std::copy_n(local.netId.b, 4, registration.begin() + kHostAddressOffset);
+    return ExchangeCommand(s, registration);
+}
+
+void CDeviceLink::AbandonPort() {
+    std::lock_guard lock(DeviceLock);
+    AdsPortClose();
+}
+
+int16_t CDeviceLink::Close() {
+    DeviceSession& s = *session_;
+    bool connected = false;
+    int32_t port = 0;
+    {
+        std::lock_guard lock(DeviceLock);
+        connected = s.connected;
+        port = s.port;
+    }
+    if (!connected) {
+        if (port != 0) {
+            AdsPortClose();
+            std::lock_guard lock(DeviceLock);
+            s.port = 0;
+        }
+        return -1;
+    }
+
+    device::MailboxRecord release = device::MakeRequest(CMD_RELEASE);
+    if (ExchangeCommand(s, release) != -1) {
+        return 0;
+    }
+    std::lock_guard lock(DeviceLock);
+    s.controllerAddress.netId = AmsNetId{};
+    s.firmwareVersion = 0.0f;
+    s.connected = false;
+    s.port = 0;
+    s.requestCounter = 0;
+    AdsPortClose();
+    return -1;
+}
+
+void CDeviceLink::Shutdown() {
+    DeviceSession& s = *session_;
+    if (Close() != -1) {
+        // The device did not take the release. The link is going away all the same, so the
+        // session ends on this side: its worker stops and closes the port instead of polling
+        // on for nobody.
+        std::lock_guard lock(DeviceLock);
+        s.connected = false;
+    }
+    if (s.worker.Started()) {
+        s.worker.WaitAndRelease(device::WorkerEndWait());
+    }
+    if (const platform::WindowHandle window = NotificationWindow(); window != nullptr) {
+        platform::PostWindowMessage(window, WM_DEVICE_CLOSED, 0, 0);
+    }
+}
+
+int16_t CDeviceLink::GetState() {
+    std::lock_guard lock(DeviceLock);
+    return session_->connected ? device::StateWord(session_->statusBlock) : int16_t{-1};
+}
+
+float CDeviceLink::GetParameter(int16_t id) {
+    float value = 0.0f;
+    return TryGetParameter(id, value) == -1 ? value : -1.0f;
+}
+
+int16_t CDeviceLink::TryGetParameter(int16_t id, float& value) {
+    DeviceSession& s = *session_;
+    if (id == PARAM_FIRMWARE_VERSION) {
+        // Kept from Connect; the device is not asked again.
+        std::lock_guard lock(DeviceLock);
+        if (!s.connected) {
+            return 0;
+        }
+        value = s.firmwareVersion;
+        return -1;
+    }
+
+    device::MailboxRecord request = device::MakeRequest(CMD_GET_PARAMETER);
+    device::SetRecordParameterId(request, id);
+    if (ExchangeCommand(s, request) != -1 || device::RecordParameterId(request) != id) {
+        return 0;
+    }
+    const auto decoded = device::DecodeParameterValue(id, request);
+    if (!decoded) {
+        return 0;
+    }
+    value = *decoded;
+    return -1;
+}
+
+int16_t CDeviceLink::SetParameter(int16_t id, float value) {
+    DeviceSession& s = *session_;
+    bool connected = false;
+    device::StatusBlock status{};
+    {
+        std::lock_guard lock(DeviceLock);
+        connected = s.connected;
+        status = s.statusBlock;
+    }
+    if (connected && device::StateWord(status) == device::kDeviceStateBusy) {
+        return 0;
+    }
+
+    device::MailboxRecord request = device::MakeRequest(CMD_SET_PARAMETER);
+    device::SetRecordParameterId(request, id);
+    if (!device::EncodeParameterValue(id, value, request)) {
+        return 0;
+    }
+    return ExchangeCommand(s, request);
+}

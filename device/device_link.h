@@ -1,0 +1,48 @@
+// The wizard's one connection to the instrument's PLC: opens an ADS session, learns the
+// firmware version, registers this host, reads and writes device parameters, and ends again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "device/device_session.h"
+#include "platform/window_message.h"
+
+// Used from one (user-interface) thread only. Results are -1 for success and 0 for failure.
+class CDeviceLink {
+public:
+    CDeviceLink();
+    // A link dropped without Shutdown shuts down here, so no worker is left polling for it.
+    ~CDeviceLink();
+    CDeviceLink(const CDeviceLink&) = delete;
+    CDeviceLink& operator=(const CDeviceLink&) = delete;
+
+    // Opens a session to the controller at the four IPv4 octets (low 8 bits of each count).
+    int16_t Connect(int octet1, int octet2, int octet3, int octet4);
+    // Ends the session with a release request; -1 when ended or none was open, 0 when the
+    // device did not answer (the session then stays open).
+    int16_t Close();
+    // Close, then wait (bounded) for the worker to end; posts WM_DEVICE_CLOSED.
+    void Shutdown();
+    // The device's state word, or -1 when not connected.
+    int16_t GetState();
+    // The parameter's value, or -1.0 on any failure (indistinguishable from a value of -1.0).
+    float GetParameter(int16_t id);
+    // -1 with `value` set when the parameter was read, 0 (value untouched) otherwise.
+    int16_t TryGetParameter(int16_t id, float& value);
+    // -1 when the device answered the write, 0 otherwise.
+    int16_t SetParameter(int16_t id, float value);
+
+    // Where WM_DEVICE_EVENT and WM_DEVICE_CLOSED go; null (the default) posts nothing.
+    void SetNotificationWindow(platform::WindowHandle window);
+    platform::WindowHandle NotificationWindow() const;
+
+private:
+    friend void PostDeviceEvent(DeviceSession& session, uintptr_t kind, intptr_t detail);
+
+    // Closes the port recorded for a session that failed to open.
+    void AbandonPort();
+
+    platform::WindowHandle notificationWindow_ = nullptr;
+    std::shared_ptr<DeviceSession> session_;
+};

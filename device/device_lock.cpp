@@ -1,0 +1,3 @@
+#include "device/device_lock.h"
+
+constinit std::mutex DeviceLock;

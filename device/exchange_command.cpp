@@ -1,0 +1,79 @@
+#include "device/exchange_command.h"
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "device/device_events.h"
+#include "device/device_lock.h"
+#include "device/device_messages.h"
+#include "device/device_session.h"
+#include "device/device_timing.h"
+#include "platform/window_message.h"
+
+namespace {
+
+// Sequence numbers run from 1 to this and then start again at 1; 0 is never sent.
+constexpr uint32_t kLastSequenceNumber = 2'000'000'000;
+
+constexpr intptr_t kTimeoutDetail = 1;
+
+}  // namespace
+
+int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
+    device::ClearRecordReserved(record);
+    const uint16_t code = device::RecordCode(record);
+
+    uint32_t previousAnswerSequence = 0;
+    uint32_t sequence = 0;
+    uint16_t answerCode = 0;
+    uint32_t answerSequence = 0;
+    bool connected = false;
+    {
+        std::lock_guard lock(DeviceLock);
+        previousAnswerSequence = device::RecordSequence(session.responseBlock);
+        connected = session.connected;
+        session.requestCounter += 1;
+        if (session.requestCounter > kLastSequenceNumber) {
+            session.requestCounter = 1;
+        }
+        sequence = session.requestCounter;
+        session.commandBlock = record;
+        device::SetRecordSequence(session.commandBlock, sequence);
+        answerCode = device::RecordCode(session.responseBlock);
+        answerSequence = device::RecordSequence(session.responseBlock);
+    }
+    if (!connected) {
+        return 0;
+    }
+
+    // A monotonic clock: a change of the wall clock must neither cut the wait short nor
+    // stretch it.
+    const auto start = std::chrono::steady_clock::now();
+    const auto limit = device::ExchangeTimeLimit();
+    for (;;) {
+        // A device that does not count answers with 0; an unchanged number is the answer to
+        // the previous request still standing in the response block.
+        if (answerCode == code && (answerSequence == sequence || answerSequence == 0) &&
+            answerSequence != previousAnswerSequence) {
+            break;
+        }
+        {
+            std::lock_guard lock(DeviceLock);
+            answerCode = device::RecordCode(session.responseBlock);
+            answerSequence = device::RecordSequence(session.responseBlock);
+        }
+        if (platform::HasPendingMessage()) {
+            platform::PumpOneMessage();
+        }
+        if (std::chrono::steady_clock::now() - start > limit) {
+            PostDeviceEvent(session, DEVEVT_TIMEOUT, kTimeoutDetail);
+            return 0;
+        }
+        std::this_thread::sleep_for(device::kPollPause);
+    }
+
+    std::lock_guard lock(DeviceLock);
+    record = session.responseBlock;
+    return -1;
+}

@@ -1,0 +1,7 @@
+#include "platform/com_runtime.h"
+
+namespace platform {
+
+void InitializeComForThread() {}
+
+}  // namespace platform
