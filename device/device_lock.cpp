@@ -1,3 +1,5 @@
 #include "device/device_lock.h"
 
-constinit std::mutex DeviceLock;
+// Built during static initialisation, before the program's own code runs; no static
+// initialiser of another file uses it.
+std::mutex DeviceLock;

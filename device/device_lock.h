@@ -3,6 +3,6 @@
 
 #include <mutex>
 
-// Constant-initialised, so it exists before any code of the program runs and cannot fail to
-// be created. Never held while sleeping, waiting, pumping or posting; never taken twice.
+// Exists before any link is constructed. Never held while sleeping, waiting, pumping or
+// posting; never taken twice by one operation.
 extern std::mutex DeviceLock;
