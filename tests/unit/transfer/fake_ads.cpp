@@ -1,0 +1,74 @@
+#include "tests/unit/transfer/fake_ads.h"
+
+#include "platform/ads_api.h"
+
+namespace corvane::test {
+namespace {
+
+std::function<void(uint16_t)>& Hook() {
+    static std::function<void(uint16_t)> hook;
+    return hook;
+}
+
+}  // namespace
+
+std::vector<std::string>& FlowLog() {
+    static std::vector<std::string> log;
+    return log;
+}
+
+void ClearFlowLog() {
+    FlowLog().clear();
+}
+
+void SetWriteControlHook(std::function<void(uint16_t)> hook) {
+    Hook() = std::move(hook);
+}
+
+std::string FormatAmsAddr(const AmsAddr& addr) {
+    std::string text;
+    for (int i = 0; i < 6; ++i) {
+        text += std::to_string(addr.netId.b[i]) + (i < 5 ? "." : ":");
+    }
+    return text + std::to_string(addr.port);
+}
+
+}  // namespace corvane::test
+
+using corvane::test::FlowLog;
+
+int32_t AdsPortOpen() {
+    FlowLog().push_back("AdsPortOpen");
+    return 0x8000;
+}
+
+int32_t AdsPortClose() {
+    FlowLog().push_back("AdsPortClose");
+    return ADSERR_NOERR;
+}
+
+int32_t AdsSyncWriteControlReq(const AmsAddr* pAddr, uint16_t adsState, uint16_t devState,
+                               uint32_t length, const void* pData) {
+    FlowLog().push_back("WriteControl " + std::to_string(adsState) + " " +
+                        std::to_string(devState) + " " + std::to_string(length) + " " +
+                        (pData == nullptr ? "null" : "data") + " " +
+                        corvane::test::FormatAmsAddr(*pAddr));
+    if (corvane::test::Hook()) {
+        corvane::test::Hook()(adsState);
+    }
+    return ADSERR_NOERR;
+}
+
+// The flash uses none of these; they are here so the real client is never linked beside this.
+int32_t AdsGetLocalAddress(AmsAddr*) {
+    return ADSERR_CLIENT_PORTNOTOPEN;
+}
+int32_t AdsSyncSetTimeoutEx(int32_t, int32_t) {
+    return ADSERR_CLIENT_PORTNOTOPEN;
+}
+int32_t AdsSyncReadReq(const AmsAddr*, uint32_t, uint32_t, uint32_t, void*) {
+    return ADSERR_CLIENT_PORTNOTOPEN;
+}
+int32_t AdsSyncWriteReq(const AmsAddr*, uint32_t, uint32_t, uint32_t, const void*) {
+    return ADSERR_CLIENT_PORTNOTOPEN;
+}
