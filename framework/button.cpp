@@ -1,0 +1,8 @@
+#include "framework/button.h"
+
+#include "framework/message_map_entries.h"
+
+void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
+
+BEGIN_MESSAGE_MAP(CButton, CWnd)
+MapReflectedDrawItem<&ThisClass::OnReflectedDrawItem>(), END_MESSAGE_MAP()

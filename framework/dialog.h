@@ -1,0 +1,49 @@
+// A dialog built from a template. DoModal runs it in our own modal loop, so that every
+// message passes the windows' PreTranslateMessage before the dialog manager
+// (IsDialogMessage) sees it; Create makes it modeless (tests drive dialogs that way).
+#pragma once
+
+#include "framework/data_exchange.h"
+#include "framework/wnd.h"
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    // Shows the dialog and returns when it has ended: the value given to EndDialog, or -1
+    // when the dialog could not be made.
+    INT_PTR DoModal();
+    // Makes the dialog without waiting for it; it lives until EndDialog or destruction.
+    BOOL Create(CWnd* parent = nullptr);
+    // Ends the dialog with `result`; the window goes away once the current handler returns.
+    void EndDialog(int result);
+
+    bool IsEnded() const { return m_ended; }
+    INT_PTR GetResult() const { return m_result; }
+
+    virtual BOOL OnInitDialog();
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+    DECLARE_MESSAGE_MAP()
+
+protected:
+    virtual void DoDataExchange(CDataExchange* exchange);
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    UINT m_nIDHelp = 0;  // the template id
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND CreateFromTemplate(CWnd* parent);
+    LRESULT OnInitDialogMessage(WPARAM, LPARAM);
+    void RunModalLoop();
+    bool PreTranslateChain(MSG& msg);
+
+    UINT m_templateId;
+    CWnd* m_parent;
+    bool m_modal = false;
+    bool m_ended = false;
+    INT_PTR m_result = -1;
+};
