@@ -1,0 +1,62 @@
+// One AMS/TCP connection from this host to a controller's router, shared by every thread that
+// talks to that controller: one request and its reply at a time, matched by invoke id and
+// command id, each bounded by the caller's deadline (connecting included).
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "ams/ams_header.h"
+#include "platform/ads_stream.h"
+#include "platform/tcp_socket.h"
+
+namespace platform {
+
+class AdsConnection {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit AdsConnection(const Ipv4& address, uint16_t tcpPort = ams::kRouterTcpPort);
+    AdsConnection(const AdsConnection&) = delete;
+    AdsConnection& operator=(const AdsConnection&) = delete;
+
+    // Sends `request` (its invoke id and data length are filled in here) and waits for the
+    // response with the same invoke id and command id until `deadline`. Returns 0 with the
+    // response's data in `replyData`, the response's AMS error code, or a client error:
+    // ADSERR_TARGET_MACHINE_NOT_FOUND (connection refused), ADSERR_CLIENT_SYNCTIMEOUT (deadline
+    // passed, or the router closed the connection before answering),
+    // ADSERR_CLIENT_INVALIDRESPONSE (a malformed stream; the connection is dropped).
+    int32_t Transact(ams::AmsHeader request, std::span<const uint8_t> data,
+                     Clock::time_point deadline, std::vector<uint8_t>& replyData);
+
+    // Closes the socket; the next Transact connects afresh. Waits for a Transact under way.
+    void Drop();
+
+private:
+    enum class Pump { kOk, kClosed, kMalformed };
+
+    int32_t EnsureConnected(Clock::time_point deadline);
+    // Takes what the router sent while nobody was waiting: late replies are dropped, and a
+    // connection the router closed meanwhile is noticed before a request is lost on it.
+    void DiscardStale();
+    // Moves received bytes into the assembler and hands each complete frame to `onFrame`,
+    // which returns true when it has found the awaited reply.
+    template <typename OnFrame>
+    Pump Feed(std::span<const uint8_t> bytes, OnFrame&& onFrame);
+    void DropLocked();
+
+    const Ipv4 address_;
+    const uint16_t tcpPort_;
+    std::timed_mutex mutex_;  // serialises request and reply; waited for only until the deadline
+    TcpSocket socket_;
+    AmsFrameAssembler assembler_;
+    std::vector<uint8_t> frame_;
+    std::array<uint8_t, 4096> chunk_{};
+    uint32_t nextInvokeId_ = 1;
+};
+
+}  // namespace platform

@@ -1,0 +1,20 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "platform/ads_peer.h"
+
+namespace platform {
+
+std::string PeerName(const TcpSocket& socket) {
+    sockaddr_in sa{};
+    int length = sizeof sa;
+    if (::getpeername(static_cast<SOCKET>(socket.Native()), reinterpret_cast<sockaddr*>(&sa),
+                      &length) != 0) {
+        return "?";
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(&sa.sin_addr.s_addr);
+    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
+           std::to_string(b[3]) + ":" + std::to_string(ntohs(sa.sin_port));
+}
+
+}  // namespace platform

@@ -1,0 +1,492 @@
+#include "sim/controller.h"
+
+#include <atomic>
+#include <bit>
+#include <condition_variable>
+#include <list>
+#include <mutex>
+#include <thread>
+
+#include "platform/ads_peer.h"
+#include "platform/ads_stream.h"
+#include "sim/controller_model.h"
+#include "sim/event_log.h"
+#include "sim/expected_image.h"
+
+namespace sim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// How often idle threads look at the stop and reboot flags; sockets are also shut down to
+// wake them, so this only bounds the worst case.
+constexpr milliseconds kPollSlice{20};
+
+std::string AddressText(const platform::Ipv4& ip, uint16_t port) {
+    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
+           std::to_string(ip[3]) + ":" + std::to_string(port);
+}
+
+struct Connection {
+    platform::TcpSocket socket;
+    std::string peer;
+    std::thread thread;
+    std::atomic<bool> finished{false};
+    std::atomic<bool> dropped{false};
+};
+
+}  // namespace
+
+struct Controller::Impl {
+    Impl(Options o)
+        : options(std::move(o)),
+          model(options, ChooseExpectedImage(options.expectedImage)),
+          log(options.logPath, options.onEvent) {}
+
+    void AcceptLoop();
+    void Serve(const std::shared_ptr<Connection>& connection);
+    bool OpenListener();
+    void DropAllConnections();
+    void ReapConnections(bool all);
+    // Runs one frame through the model under the lock and logs what it did.
+    FrameOutcome Handle(const std::string& peer, const ams::AmsHeader& header,
+                        std::span<const uint8_t> data, Faults& faults);
+    void Emit(const std::string& kind, const std::string& text) { log.Event(kind, text); }
+    void Changed() { changed.notify_all(); }
+
+    const Options options;
+    mutable std::mutex mutex;  // guards the model, the flags below and lastError
+    mutable std::condition_variable changed;
+    ControllerModel model;
+    EventLog log;
+    std::string lastError;
+    uint16_t boundPort = 0;
+    bool running = false;
+    bool stopping = false;
+    bool rebootRequested = false;
+    bool gone = false;  // never-return: down for good after a flash
+    Clock::time_point rebootEnd{};
+
+    // Touched only by the accept thread while it runs.
+    platform::TcpSocket listener;
+    std::thread acceptThread;
+
+    std::mutex connectionsMutex;
+    std::list<std::shared_ptr<Connection>> connections;
+};
+
+bool Controller::Impl::OpenListener() {
+    uint16_t port = 0;
+    {
+        std::lock_guard lock(mutex);
+        // After a reboot the controller comes back on the port it had, also when that was
+        // chosen by the system.
+        port = boundPort != 0 ? boundPort : options.port;
+    }
+    platform::TcpSocket socket = platform::TcpSocket::Create();
+    if (!socket.Valid() || !socket.Bind(options.listen, port) || !socket.Listen()) {
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex);
+        boundPort = socket.LocalPort();
+    }
+    listener = std::move(socket);
+    return true;
+}
+
+void Controller::Impl::DropAllConnections() {
+    std::lock_guard lock(connectionsMutex);
+    for (const auto& c : connections) {
+        c->dropped = true;
+        c->socket.ShutdownBoth();
+    }
+}
+
+void Controller::Impl::ReapConnections(bool all) {
+    std::list<std::shared_ptr<Connection>> done;
+    {
+        std::lock_guard lock(connectionsMutex);
+        for (auto it = connections.begin(); it != connections.end();) {
+            if (all || (*it)->finished) {
+                done.push_back(*it);
+                it = connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const auto& c : done) {
+        if (c->thread.joinable()) {
+            c->thread.join();
+        }
+    }
+}
+
+void Controller::Impl::AcceptLoop() {
+    for (;;) {
+        bool wantListener = false;
+        bool startReboot = false;
+        bool endReboot = false;
+        {
+            std::lock_guard lock(mutex);
+            if (stopping) {
+                break;
+            }
+            auto& stats = model.CurrentStats();
+            if (rebootRequested) {
+                rebootRequested = false;
+                startReboot = true;
+                stats.rebooting = true;
+                ++stats.rebootsStarted;
+                rebootEnd = Clock::now() + milliseconds(options.rebootMs);
+                gone = model.CurrentFaults().neverReturn;
+                model.Reboot();
+            } else if (stats.rebooting && !gone && Clock::now() >= rebootEnd) {
+                endReboot = true;
+                stats.rebooting = false;
+                ++stats.rebootsCompleted;
+                model.Return(Clock::now());
+            }
+            wantListener = !stats.rebooting && !gone && !model.CurrentFaults().refuseConnect;
+        }
+        if (startReboot) {
+            listener.Close();
+            DropAllConnections();
+            {
+                std::lock_guard lock(mutex);
+                model.CurrentStats().listening = false;
+            }
+            Changed();
+            Emit("reboot_start", gone
+                                     ? "rebooting: it will not come back"
+                                     : "rebooting for " + std::to_string(options.rebootMs) + " ms");
+        }
+        if (endReboot) {
+            Changed();
+            const auto [major, minor] = [this] {
+                std::lock_guard lock(mutex);
+                return std::pair{model.Plc().FirmwareMajor(), model.Plc().FirmwareMinor()};
+            }();
+            Emit("reboot_end", "back after reboot: firmware " + std::to_string(major) + "." +
+                                   std::to_string(minor));
+        }
+        if (wantListener && !listener.Valid()) {
+            if (OpenListener()) {
+                std::lock_guard lock(mutex);
+                model.CurrentStats().listening = true;
+            }
+            Changed();
+        } else if (!wantListener && listener.Valid()) {
+            listener.Close();
+            {
+                std::lock_guard lock(mutex);
+                model.CurrentStats().listening = false;
+            }
+            Changed();
+        }
+        ReapConnections(false);
+
+        if (!listener.Valid()) {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, kPollSlice, [this] { return stopping || rebootRequested; });
+            continue;
+        }
+        if (listener.WaitReadable(kPollSlice) != 1) {
+            continue;
+        }
+        {
+            std::lock_guard lock(mutex);
+            if (stopping || rebootRequested || model.CurrentFaults().refuseConnect) {
+                continue;
+            }
+        }
+        platform::TcpSocket socket = listener.Accept();
+        if (!socket.Valid()) {
+            continue;
+        }
+        socket.SetNoDelay(true);
+        auto connection = std::make_shared<Connection>();
+        connection->peer = platform::PeerName(socket);
+        connection->socket = std::move(socket);
+        {
+            std::lock_guard lock(mutex);
+            ++model.CurrentStats().connectionsAccepted;
+        }
+        Changed();
+        Emit("connection", "connection from " + connection->peer);
+        std::lock_guard lock(connectionsMutex);
+        connections.push_back(connection);
+        connection->thread = std::thread([this, connection] { Serve(connection); });
+    }
+    listener.Close();
+    DropAllConnections();
+    ReapConnections(true);
+    std::lock_guard lock(mutex);
+    model.CurrentStats().listening = false;
+}
+
+FrameOutcome Controller::Impl::Handle(const std::string& peer, const ams::AmsHeader& header,
+                                      std::span<const uint8_t> data, Faults& faults) {
+    FrameOutcome outcome;
+    {
+        std::lock_guard lock(mutex);
+        outcome = model.Serve(header, data, Clock::now());
+        faults = model.CurrentFaults();
+    }
+    Changed();
+    log.Request(peer, header, outcome.logDetail);
+    for (const auto& [kind, text] : outcome.events) {
+        Emit(kind, text);
+    }
+    return outcome;
+}
+
+void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
+    platform::TcpSocket& socket = connection->socket;
+    platform::AmsFrameAssembler assembler;
+    std::array<uint8_t, 4096> chunk{};
+    std::vector<uint8_t> frame;
+    int requests = 0;
+    int downloads = 0;
+    std::string closeReason = "closed by the host";
+    bool open = true;
+    while (open) {
+        {
+            std::lock_guard lock(mutex);
+            if (stopping) {
+                break;
+            }
+        }
+        if (connection->dropped) {
+            closeReason = "dropped by the controller";
+            break;
+        }
+        const int ready = socket.WaitReadable(kPollSlice);
+        if (ready == 0) {
+            continue;
+        }
+        const int n = ready < 0 ? -1 : socket.Receive(chunk);
+        if (n <= 0) {
+            break;
+        }
+        assembler.Append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)));
+        for (;;) {
+            const auto status = assembler.Next(frame);
+            if (status == platform::AmsFrameAssembler::Status::kNeedMore) {
+                break;
+            }
+            ams::AmsHeader header;
+            std::span<const uint8_t> data;
+            if (status == platform::AmsFrameAssembler::Status::kMalformed ||
+                ams::DecodeFrame(frame, header, data) != ams::DecodeStatus::kOk) {
+                closeReason = "dropped: malformed frame";
+                open = false;
+                break;
+            }
+            Faults faults;
+            const FrameOutcome outcome = Handle(connection->peer, header, data, faults);
+            if (faults.delayMs > 0) {
+                std::unique_lock lock(mutex);
+                changed.wait_for(lock, milliseconds(faults.delayMs), [this] { return stopping; });
+            }
+            if (outcome.reply && !socket.SendAll(*outcome.reply)) {
+                open = false;
+                break;
+            }
+            if (outcome.reboot) {
+                {
+                    std::lock_guard lock(mutex);
+                    rebootRequested = true;
+                }
+                Changed();
+            }
+            ++requests;
+            downloads += outcome.downloadFrame ? 1 : 0;
+            if (faults.dropAfter > 0 && requests >= faults.dropAfter) {
+                closeReason = "dropped after " + std::to_string(requests) + " requests";
+                open = false;
+                break;
+            }
+            if (outcome.downloadFrame && faults.downloadDropAfter > 0 &&
+                downloads >= faults.downloadDropAfter) {
+                closeReason = "dropped after " + std::to_string(downloads) + " download frames";
+                open = false;
+                break;
+            }
+        }
+    }
+    socket.ShutdownBoth();
+    Emit("disconnect", "connection from " + connection->peer + " " + closeReason);
+    {
+        std::lock_guard lock(mutex);
+        ++model.CurrentStats().connectionsClosed;
+    }
+    connection->finished = true;
+    Changed();
+}
+
+Controller::Controller(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+Controller::~Controller() {
+    Stop();
+}
+
+bool Controller::Start() {
+    Impl& d = *impl_;
+    if (d.acceptThread.joinable()) {
+        return true;
+    }
+    if (!d.log.Good()) {
+        std::lock_guard lock(d.mutex);
+        d.lastError = "cannot open the log file " + d.options.logPath;
+        return false;
+    }
+    if (!d.OpenListener()) {
+        std::lock_guard lock(d.mutex);
+        d.lastError = "cannot listen on " + AddressText(d.options.listen, d.options.port);
+        return false;
+    }
+    {
+        std::lock_guard lock(d.mutex);
+        d.stopping = false;
+        d.model.CurrentStats().listening = true;
+    }
+    d.acceptThread = std::thread([&d] { d.AcceptLoop(); });
+    return true;
+}
+
+void Controller::Stop() {
+    Impl& d = *impl_;
+    if (!d.acceptThread.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(d.mutex);
+        d.stopping = true;
+    }
+    d.Changed();
+    d.acceptThread.join();
+    d.listener.Close();
+}
+
+std::string Controller::LastError() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->lastError;
+}
+
+uint16_t Controller::Port() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->boundPort;
+}
+
+void Controller::SetFloatParameter(int id, float value) {
+    if (!IsFloatParameter(id)) {
+        return;
+    }
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.Plc().SetParameterRaw(id, std::bit_cast<uint32_t>(value));
+}
+
+void Controller::SetIntParameter(int id, int32_t value) {
+    if (!IsIntParameter(id)) {
+        return;
+    }
+    if (id == 9) {
+        value = static_cast<int8_t>(value);
+    }
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.Plc().SetParameterRaw(id, static_cast<uint32_t>(value));
+}
+
+float Controller::FloatParameter(int id) const {
+    if (!IsFloatParameter(id)) {
+        return 0.0f;
+    }
+    std::lock_guard lock(impl_->mutex);
+    return std::bit_cast<float>(impl_->model.Plc().ParameterRaw(id));
+}
+
+int32_t Controller::IntParameter(int id) const {
+    if (!IsIntParameter(id)) {
+        return 0;
+    }
+    std::lock_guard lock(impl_->mutex);
+    return static_cast<int32_t>(impl_->model.Plc().ParameterRaw(id));
+}
+
+float Controller::FactoryFloatParameter(int id) {
+    return IsFloatParameter(id) ? std::bit_cast<float>(PlcProgram::FactoryRaw(id)) : 0.0f;
+}
+
+int32_t Controller::FactoryIntParameter(int id) {
+    return IsIntParameter(id) ? static_cast<int32_t>(PlcProgram::FactoryRaw(id)) : 0;
+}
+
+void Controller::SetFirmware(uint8_t major, uint8_t minor) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.Plc().SetFirmware(major, minor);
+}
+
+std::pair<uint8_t, uint8_t> Controller::Firmware() const {
+    std::lock_guard lock(impl_->mutex);
+    return {impl_->model.Plc().FirmwareMajor(), impl_->model.Plc().FirmwareMinor()};
+}
+
+void Controller::SetStateWord(int16_t value) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.Plc().SetStateWord(value);
+}
+
+void Controller::SetDetailWord(int16_t value) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.Plc().SetDetailWord(value);
+}
+
+void Controller::SetErrorCode(uint32_t value) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.Plc().SetErrorCode(value);
+}
+
+uint16_t Controller::PlcState() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.Plc().Running() ? 5 : 6;
+}
+
+void Controller::SetFaults(const Faults& faults) {
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->model.CurrentFaults() = faults;
+    }
+    impl_->Changed();
+}
+
+Faults Controller::CurrentFaults() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.CurrentFaults();
+}
+
+Stats Controller::stats() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.CurrentStats();
+}
+
+std::vector<DownloadFrame> Controller::DownloadFrames() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.DownloadFrames();
+}
+
+std::vector<uint8_t> Controller::LastReceivedImage() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.LastReceivedImage();
+}
+
+bool Controller::WaitFor(const std::function<bool(const Stats&)>& predicate,
+                         std::chrono::milliseconds limit) const {
+    std::unique_lock lock(impl_->mutex);
+    return impl_->changed.wait_for(lock, limit,
+                                   [&] { return predicate(impl_->model.CurrentStats()); });
+}
+
+}  // namespace sim

@@ -1,0 +1,221 @@
+#include "sim/controller_model.h"
+
+#include "platform/ads_api.h"
+#include "platform/ads_frame.h"
+
+namespace sim {
+namespace {
+
+namespace ads = platform::ads;
+
+constexpr uint16_t kFirstUnservedAdsCommand = 6;  // notifications and ReadWrite
+constexpr uint16_t kLastUnservedAdsCommand = 9;
+constexpr uint8_t kRuntimeMajor = 2;
+constexpr uint8_t kRuntimeMinor = 11;
+constexpr uint16_t kRuntimeBuild = 2300;
+
+std::string Version(uint8_t major, uint8_t minor) {
+    return std::to_string(major) + "." + std::to_string(minor);
+}
+
+bool TouchesCommandBlock(uint32_t offset, size_t length) {
+    const uint64_t end = static_cast<uint64_t>(offset) + length;
+    return length > 0 && offset < kCommandBlockOffset + kMailboxRecordSize &&
+           end > kCommandBlockOffset;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeReply(const ams::AmsHeader& request, uint16_t stateFlags,
+                                 uint32_t errorCode, std::span<const uint8_t> data) {
+    ams::AmsHeader reply;
+    reply.target = request.source;
+    reply.source = request.target;
+    reply.commandId = request.commandId;
+    reply.stateFlags = stateFlags;
+    reply.errorCode = errorCode;
+    reply.invokeId = request.invokeId;
+    return ams::EncodeFrame(reply, data);
+}
+
+ControllerModel::ControllerModel(const Options& options, std::vector<uint8_t> expectedImage)
+    : plc_(options.firmwareMajor, options.firmwareMinor),
+      faults_(options.faults),
+      expectedImage_(std::move(expectedImage)),
+      newMajor_(options.newFirmwareMajor),
+      newMinor_(options.newFirmwareMinor) {}
+
+void ControllerModel::Scan(Clock::time_point now, FrameOutcome& outcome) {
+    std::vector<std::string> lines;
+    plc_.Scan(faults_, now, stats_, lines);
+    for (auto& line : lines) {
+        outcome.events.emplace_back("mailbox", std::move(line));
+    }
+}
+
+FrameOutcome ControllerModel::Serve(const ams::AmsHeader& request, std::span<const uint8_t> data,
+                                    Clock::time_point now) {
+    FrameOutcome outcome;
+    outcome.logDetail = "\"n\":" + std::to_string(data.size());
+    if ((request.stateFlags & ams::kFlagResponse) != 0) {
+        // Nobody here asked anything: a response from the host is not answered.
+        return outcome;
+    }
+    if (IsDownloadFrame(request.commandId)) {
+        ServeDownload(request, data, outcome);
+        return outcome;
+    }
+    uint32_t amsError = 0;
+    std::vector<uint8_t> body = ServeAds(request, data, now, outcome, amsError);
+    if (amsError != 0) {
+        body.clear();
+    }
+    outcome.reply = EncodeReply(request, ams::kFlagResponse | ams::kFlagAdsCommand, amsError, body);
+    return outcome;
+}
+
+std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
+                                               std::span<const uint8_t> data, Clock::time_point now,
+                                               FrameOutcome& outcome, uint32_t& amsError) {
+    const uint16_t command = request.commandId;
+    if (command < ams::kCmdReadDeviceInfo || command > kLastUnservedAdsCommand) {
+        amsError = ADSERR_UNKNOWN_COMMAND;
+        return {};
+    }
+    ++stats_.adsRequests[command];
+    if (command >= kFirstUnservedAdsCommand) {
+        amsError = ADSERR_DEVICE_SRVNOTSUPP;
+        return {};
+    }
+    if (request.target.port != ams::kPlcRuntimePort) {
+        amsError = ADSERR_TARGET_PORT_NOT_FOUND;
+        return {};
+    }
+    Scan(now, outcome);
+    switch (command) {
+        case ams::kCmdReadDeviceInfo:
+            return ads::EncodeDeviceInfoReply(
+                0, {kRuntimeMajor, kRuntimeMinor, kRuntimeBuild, "Corvane PLC"});
+        case ams::kCmdRead: {
+            ads::ReadRequest read;
+            if (!ads::DecodeReadRequest(data, read)) {
+                return ads::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
+            }
+            outcome.logDetail += ",\"ig\":" + std::to_string(read.indexGroup) +
+                                 ",\"io\":" + std::to_string(read.indexOffset) +
+                                 ",\"len\":" + std::to_string(read.length);
+            std::vector<uint8_t> bytes;
+            const uint32_t result =
+                plc_.Read(read.indexGroup, read.indexOffset, read.length, bytes);
+            return ads::EncodeReadReply(result, bytes);
+        }
+        case ams::kCmdWrite: {
+            ads::WriteRequest write;
+            if (!ads::DecodeWriteRequest(data, write)) {
+                return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
+            }
+            outcome.logDetail += ",\"ig\":" + std::to_string(write.indexGroup) +
+                                 ",\"io\":" + std::to_string(write.indexOffset) +
+                                 ",\"len\":" + std::to_string(write.data.size());
+            const uint32_t result = plc_.Write(write.indexGroup, write.indexOffset, write.data);
+            if (result == 0 && TouchesCommandBlock(write.indexOffset, write.data.size())) {
+                ++stats_.commandBlockWrites;
+            }
+            // The program cycle after the write answers a new command at once.
+            Scan(now, outcome);
+            return ads::EncodeResultReply(result);
+        }
+        case ams::kCmdReadState:
+            return ads::EncodeReadStateReply(0, plc_.Running() ? ADSSTATE_RUN : ADSSTATE_STOP, 0);
+        case ams::kCmdWriteControl:
+            return ServeWriteControl(data, outcome);
+        default:
+            amsError = ADSERR_UNKNOWN_COMMAND;
+            return {};
+    }
+}
+
+std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t> data,
+                                                        FrameOutcome& outcome) {
+    ads::WriteControlRequest control;
+    if (!ads::DecodeWriteControlRequest(data, control)) {
+        return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
+    }
+    outcome.logDetail += ",\"ads_state\":" + std::to_string(control.adsState);
+    if (control.adsState == ADSSTATE_STOP) {
+        ++stats_.stopRequests;
+        plc_.SetRunning(false);
+        outcome.events.emplace_back("plc_stop", "PLC stopped");
+        return ads::EncodeResultReply(0);
+    }
+    if (control.adsState == ADSSTATE_RUN) {
+        ++stats_.runRequests;
+        plc_.SetRunning(true);
+        outcome.events.emplace_back("plc_run", "PLC running");
+        if (imagePending_) {
+            InstallPendingImage(outcome);
+        }
+        return ads::EncodeResultReply(0);
+    }
+    return ads::EncodeResultReply(ADSERR_DEVICE_SRVNOTSUPP);
+}
+
+void ControllerModel::ServeDownload(const ams::AmsHeader& request, std::span<const uint8_t> data,
+                                    FrameOutcome& outcome) {
+    outcome.downloadFrame = true;
+    ++stats_.downloadFrames;
+    const auto step = download_.Take(request.commandId, request.invokeId, data);
+    if (step == FirmwareDownload::Step::kImageRecord) {
+        const size_t expectedRecords =
+            (expectedImage_.size() + kDownloadRecordSize - 1) / kDownloadRecordSize;
+        outcome.events.emplace_back("download_record",
+                                    "download record " + std::to_string(download_.RecordsTaken()) +
+                                        " of " + std::to_string(expectedRecords));
+    } else if (step == FirmwareDownload::Step::kClosed) {
+        lastImage_ = download_.TakeImage();
+        imagePending_ = true;
+        ++stats_.imagesReceived;
+        outcome.events.emplace_back(
+            "download_complete",
+            "download complete: " + std::to_string(lastImage_.size()) + " bytes");
+    }
+    if (faults_.downloadSilent) {
+        return;
+    }
+    outcome.reply = EncodeReply(request, ams::kFlagResponse,
+                                faults_.downloadError ? kDownloadFaultError : 0, {});
+}
+
+void ControllerModel::InstallPendingImage(FrameOutcome& outcome) {
+    imagePending_ = false;
+    outcome.reboot = true;
+    if (faults_.rejectImage) {
+        ++stats_.imagesRejected;
+        outcome.events.emplace_back("image_rejected", "image rejected (reject-image fault)");
+        return;
+    }
+    if (lastImage_ != expectedImage_) {
+        ++stats_.imagesRejected;
+        outcome.events.emplace_back("image_rejected",
+                                    "image rejected: it is not the expected image");
+        return;
+    }
+    plc_.SetFirmware(newMajor_, newMinor_);
+    plc_.ResetToFactoryDefaults();
+    ++stats_.imagesInstalled;
+    outcome.events.emplace_back("image_installed", "image installed: firmware " +
+                                                       Version(newMajor_, newMinor_) +
+                                                       ", parameters at factory defaults");
+}
+
+void ControllerModel::Reboot() {
+    plc_.Reboot();
+    download_.Reset();
+    imagePending_ = false;
+}
+
+void ControllerModel::Return(Clock::time_point now) {
+    plc_.SetBusyUntil(now + std::chrono::milliseconds(faults_.busyAfterRebootMs));
+}
+
+}  // namespace sim

@@ -1,0 +1,118 @@
+#include "tests/unit/ads/scripted_router.h"
+
+#include "ams/little_endian.h"
+
+namespace corvane::test {
+
+RouterConnection::RouterConnection(platform::TcpSocket socket) : socket_(std::move(socket)) {
+    socket_.SetNoDelay(true);
+}
+
+std::optional<ReceivedFrame> RouterConnection::NextFrame(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::vector<uint8_t> frame;
+    for (;;) {
+        if (assembler_.Next(frame) == platform::AmsFrameAssembler::Status::kFrame) {
+            ReceivedFrame received;
+            std::span<const uint8_t> data;
+            if (ams::DecodeFrame(frame, received.header, data) != ams::DecodeStatus::kOk) {
+                return std::nullopt;
+            }
+            received.data.assign(data.begin(), data.end());
+            received.bytes = frame;
+            return received;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || socket_.WaitReadable(left) != 1) {
+            return std::nullopt;
+        }
+        std::array<uint8_t, 4096> chunk{};
+        const int n = socket_.Receive(chunk);
+        if (n <= 0) {
+            return std::nullopt;
+        }
+        assembler_.Append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)));
+    }
+}
+
+bool RouterConnection::Send(std::span<const uint8_t> bytes) {
+    return socket_.SendAll(bytes);
+}
+
+bool RouterConnection::SendByteByByte(std::span<const uint8_t> bytes) {
+    for (const uint8_t b : bytes) {
+        if (socket_.Send(std::span<const uint8_t>(&b, 1)) != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RouterConnection::WaitForClientClose(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::array<uint8_t, 4096> chunk{};
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || socket_.WaitReadable(left) != 1) {
+            return false;
+        }
+        if (socket_.Receive(chunk) <= 0) {
+            return true;
+        }
+    }
+}
+
+ScriptedRouter::ScriptedRouter(const platform::Ipv4& address, Script script)
+    : listener_(platform::TcpSocket::Create()), script_(std::move(script)) {
+    listening_ = listener_.Bind(address, ams::kRouterTcpPort) && listener_.Listen();
+    if (!listening_) {
+        return;
+    }
+    thread_ = std::thread([this] {
+        int index = 0;
+        while (!stop_) {
+            if (listener_.WaitReadable(std::chrono::milliseconds(20)) != 1) {
+                continue;
+            }
+            platform::TcpSocket socket = listener_.Accept();
+            if (!socket.Valid()) {
+                continue;
+            }
+            ++connections_;
+            RouterConnection connection(std::move(socket));
+            script_(connection, index++);
+        }
+    });
+}
+
+ScriptedRouter::~ScriptedRouter() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+std::vector<uint8_t> ReplyTo(const ams::AmsHeader& request, std::span<const uint8_t> data,
+                             uint16_t stateFlags, uint32_t errorCode) {
+    ams::AmsHeader reply;
+    reply.target = request.source;
+    reply.source = request.target;
+    reply.commandId = request.commandId;
+    reply.stateFlags = stateFlags;
+    reply.errorCode = errorCode;
+    reply.invokeId = request.invokeId;
+    return ams::EncodeFrame(reply, data);
+}
+
+std::vector<uint8_t> ReadReplyData(uint32_t result, uint32_t length,
+                                   std::span<const uint8_t> bytes) {
+    std::vector<uint8_t> out(8 + bytes.size());
+    ams::StoreLe32(out, 0, result);
+    ams::StoreLe32(out, 4, length);
+    std::copy(bytes.begin(), bytes.end(), out.begin() + 8);
+    return out;
+}
+
+}  // namespace corvane::test
