@@ -1,0 +1,32 @@
+#include "app/kestrup_app.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/kestrup_dlg.h"
+
+CKestrupApp::CKestrupApp() = default;
+CKestrupApp::~CKestrupApp() = default;
+
+BOOL CKestrupApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = 0xFF;  // every control class of the Windows 95 set
+    ::InitCommonControlsEx(&controls);
+
+    CWinApp::InitInstance();
+
+    m_instanceMutex.reset(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
+    // Any other failure to create the mutex is not a second copy; the wizard runs.
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        AfxMessageBox("Corvane firmware update tool is already running!", MB_OK);
+        return FALSE;
+    }
+
+    CKestrupDlg dialog;
+    m_pMainWnd = &dialog;
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}

@@ -1,0 +1,202 @@
+#include "app/kestrup_dlg.h"
+
+#include <windows.h>
+
+#include "app/wizard_constants.h"
+#include "device/device_messages.h"
+#include "framework/cstring.h"
+#include "framework/message_map_entries.h"
+#include "framework/paint_dc.h"
+#include "framework/rect.h"
+#include "framework/win_app.h"
+#include "resources/resource.h"
+
+namespace {
+constexpr const char* kTitleRequirements = "Welcome to Tolvik Corvane Firmware Update";
+constexpr const char* kTitleAddress = "Preparing for the update process";
+constexpr const char* kMessageRequirements =
+    "The Tolvik Firmware Wizard will guilde you through the following steps.";
+constexpr const char* kMessageAddress =
+    "Please enter the IP-address of your Corvane Hardware below and click next.";
+constexpr const char* kInstructionRequirements = "Check the boxes and click next to continue.";
+constexpr const char* kRequirementsNotConfirmed =
+    "Please confirm the update requirements by clicking the checkboxes above!";
+constexpr const char* kAddressBlank =
+    "The IP field is empty! Please enter a valid IP address first.";
+}  // namespace
+
+CKestrupDlg::CKestrupDlg(CWnd* parent)
+    : CDialog(IDD_KESTRUP_DIALOG, parent),
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_nPage(PAGE_REQUIREMENTS) {}
+
+CKestrupDlg::~CKestrupDlg() = default;
+
+void CKestrupDlg::DoDataExchange(CDataExchange* exchange) {
+    CDialog::DoDataExchange(exchange);
+    DDX_Control(exchange, IDC_CANCEL, m_btnCancel);
+    DDX_Control(exchange, IDC_BACK, m_btnBack);
+    DDX_Control(exchange, IDC_NEXT, m_btnNext);
+    DDX_Control(exchange, IDC_IPADDRESS, m_ipAddress);
+    DDX_Control(exchange, IDC_PROGRESS, m_progress);
+    DDX_Control(exchange, IDC_VERSION_CAPTION, m_lblVersionCaption);
+    DDX_Control(exchange, IDC_VERSION, m_lblVersion);
+    DDX_Control(exchange, IDC_CHK_CONNECTED, m_chkConnected);
+    DDX_Control(exchange, IDC_CHK_PROGRAMS_CLOSED, m_chkProgramsClosed);
+    DDX_Control(exchange, IDC_CHK_NO_POWER_DOWN, m_chkNoPowerDown);
+    DDX_Control(exchange, IDC_TITLE, m_lblTitle);
+    DDX_Control(exchange, IDC_MESSAGE, m_lblMessage);
+    DDX_Control(exchange, IDC_INTRO, m_lblIntro);
+    DDX_Control(exchange, IDC_INSTRUCTION, m_lblInstruction);
+    DDX_Control(exchange, IDC_HINT, m_lblHint);
+    DDX_Control(exchange, IDC_PIC_DISPLAY, m_picDisplay);
+    DDX_Control(exchange, IDC_PIC_WARNING, m_picWarning);
+    DDX_Control(exchange, IDC_PROGRESS_LABEL, m_lblProgress);
+}
+
+BOOL CKestrupDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    CString version;
+    version.Format("%.3f", static_cast<double>(TARGET_FIRMWARE_VERSION));
+    m_lblVersion.SetWindowText(version);
+    return TRUE;
+}
+
+void CKestrupDlg::OnCancel() {
+    // The run keeps the window live by pumping its messages; a close request then must not
+    // end the wizard under a half-flashed instrument.
+    if (m_bUpdateRunning) {
+        return;
+    }
+    CDialog::OnCancel();
+}
+
+void CKestrupDlg::OnPaint() {
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    CRect client;
+    GetClientRect(&client);
+    dc.DrawIcon((client.Width() - iconWidth + 1) / 2, (client.Height() - iconHeight + 1) / 2,
+                m_hIcon);
+}
+
+HCURSOR CKestrupDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+LRESULT CKestrupDlg::OnFlashStep(WPARAM step, LPARAM) {
+    m_progress.SetPos(static_cast<int>(step) + FLASH_STEP_OFFSET);
+    return 1;
+}
+
+bool CKestrupDlg::AllRequirementsConfirmed() const {
+    // Any state but unchecked counts, an indeterminate box included.
+    return m_chkConnected.GetCheck() != BST_UNCHECKED &&
+           m_chkProgramsClosed.GetCheck() != BST_UNCHECKED &&
+           m_chkNoPowerDown.GetCheck() != BST_UNCHECKED;
+}
+
+void CKestrupDlg::OnNext() {
+    switch (m_nPage) {
+        case PAGE_REQUIREMENTS:
+            if (!AllRequirementsConfirmed()) {
+                AfxMessageBox(kRequirementsNotConfirmed, MB_OK, this);
+                return;
+            }
+            ShowAddressPage();
+            break;
+        case PAGE_ADDRESS:
+            if (m_ipAddress.IsBlank()) {
+                AfxMessageBox(kAddressBlank, MB_OK, this);
+                return;
+            }
+            m_bUpdateRunning = true;
+            StartUpdateRun();
+            m_bUpdateRunning = false;
+            break;
+        case PAGE_RESULT:
+            CDialog::OnCancel();
+            break;
+        default:
+            break;
+    }
+}
+
+void CKestrupDlg::OnBack() {
+    switch (m_nPage) {
+        case PAGE_ADDRESS:
+            ShowRequirementsPage();
+            break;
+        case PAGE_RESULT:
+            ShowAddressPageAfterRun();
+            break;
+        default:
+            break;
+    }
+}
+
+void CKestrupDlg::ShowAddressPage() {
+    m_lblTitle.SetWindowText(kTitleAddress);
+    m_lblMessage.SetWindowText(kMessageAddress);
+    m_chkConnected.ShowWindow(SW_HIDE);
+    m_chkProgramsClosed.ShowWindow(SW_HIDE);
+    m_chkNoPowerDown.ShowWindow(SW_HIDE);
+    m_lblIntro.ShowWindow(SW_HIDE);
+    m_lblInstruction.ShowWindow(SW_HIDE);
+    m_lblHint.ShowWindow(SW_SHOW);
+    m_picDisplay.ShowWindow(SW_SHOW);
+    m_ipAddress.ShowWindow(SW_SHOW);
+    m_btnBack.EnableWindow(TRUE);
+    m_nPage = PAGE_ADDRESS;
+}
+
+void CKestrupDlg::ShowRequirementsPage() {
+    m_lblTitle.SetWindowText(kTitleRequirements);
+    m_lblMessage.SetWindowText(kMessageRequirements);
+    m_lblInstruction.SetWindowText(kInstructionRequirements);
+    m_chkConnected.ShowWindow(SW_SHOW);
+    m_chkProgramsClosed.ShowWindow(SW_SHOW);
+    m_chkNoPowerDown.ShowWindow(SW_SHOW);
+    m_lblIntro.ShowWindow(SW_SHOW);
+    m_lblInstruction.ShowWindow(SW_SHOW);
+    m_lblHint.ShowWindow(SW_HIDE);
+    m_picDisplay.ShowWindow(SW_HIDE);
+    m_ipAddress.ShowWindow(SW_HIDE);
+    m_nPage = PAGE_REQUIREMENTS;
+    m_btnBack.EnableWindow(FALSE);
+}
+
+void CKestrupDlg::ShowAddressPageAfterRun() {
+    m_lblTitle.SetWindowText(kTitleAddress);
+    m_lblMessage.ModifyStyle(SS_CENTER, 0);
+    m_lblMessage.SetWindowText(kMessageAddress);
+    m_progress.ShowWindow(SW_HIDE);
+    m_picDisplay.ShowWindow(SW_SHOW);
+    m_lblHint.ShowWindow(SW_SHOW);
+    m_ipAddress.ShowWindow(SW_SHOW);
+    m_picWarning.ShowWindow(SW_HIDE);
+    m_btnNext.SetWindowText("&Next");
+    m_btnNext.EnableWindow(TRUE);
+    m_btnCancel.EnableWindow(TRUE);
+    m_lblProgress.ShowWindow(SW_HIDE);
+    m_nPage = PAGE_ADDRESS;
+}
+
+void CKestrupDlg::StartUpdateRun() {}
+
+BEGIN_MESSAGE_MAP(CKestrupDlg, CDialog)
+MapPaint<&ThisClass::OnPaint>(), MapCtlColor<&ThisClass::OnCtlColor>(),
+    MapQueryDragIcon<&ThisClass::OnQueryDragIcon>(), MapCommand<IDC_CANCEL, &ThisClass::OnCancel>(),
+    MapMessage<WM_FLASH_STEP, &ThisClass::OnFlashStep>(),
+    MapCommand<IDC_NEXT, &ThisClass::OnNext>(), MapCommand<IDC_BACK, &ThisClass::OnBack>(),
+    END_MESSAGE_MAP()

@@ -1,0 +1,36 @@
+// Resource ids of the wizard: dialog template, pictures, icon and the template's controls.
+#pragma once
+
+#define IDD_KESTRUP_DIALOG 102
+#define IDB_BACKGROUND 132
+#define IDR_MAINFRAME 133
+#define IDB_DISPLAY 135
+#define IDB_WARNING 136
+#define IDB_NEXT 137
+#define IDB_BACK 138
+#define IDB_CANCEL 139
+#define IDB_NEXT_DISABLED 140
+#define IDB_BACK_DISABLED 141
+#define IDB_CANCEL_DISABLED 142
+#define IDB_BACK_ACTIVE 143
+#define IDB_CANCEL_ACTIVE 144
+#define IDB_NEXT_ACTIVE 145
+
+#define IDC_PROGRESS 1002
+#define IDC_IPADDRESS 1003
+#define IDC_TITLE 1004
+#define IDC_CANCEL 1006
+#define IDC_VERSION 1012
+#define IDC_NEXT 1013
+#define IDC_BACK 1014
+#define IDC_CHK_CONNECTED 1015
+#define IDC_CHK_PROGRAMS_CLOSED 1016
+#define IDC_CHK_NO_POWER_DOWN 1017
+#define IDC_MESSAGE 1018
+#define IDC_INTRO 1019
+#define IDC_INSTRUCTION 1020
+#define IDC_HINT 1022
+#define IDC_PIC_DISPLAY 1023
+#define IDC_PIC_WARNING 1024
+#define IDC_PROGRESS_LABEL 1025
+#define IDC_VERSION_CAPTION 1026
