@@ -12,13 +12,14 @@
 #include "platform/window_message.h"
 #include "tests/support/test_address.h"
 #include "tests/unit/transfer/fake_ads.h"
+#include "tests/unit/transfer/golden_download.h"
 #include "tests/unit/transfer/progress_recorder.h"
 #include "tests/unit/transfer/recording_router.h"
-#include "transfer/firmware_image.h"
 
 namespace {
 
 using corvane::test::ClearFlowLog;
+using corvane::test::CompleteRunSteps;
 using corvane::test::FlowLog;
 using corvane::test::ProgressRecorder;
 using corvane::test::RecordingRouter;
@@ -72,34 +73,11 @@ Bytes DownloadFrame(uint16_t commandId, uint32_t invokeId, const Bytes& data) {
 }
 
 std::vector<Bytes> ExpectedFrames() {
-    std::vector<Bytes> frames{
-        DownloadFrame(0x5001, 1,
-                      {0x01, 0x04, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                       0x00, 0x00}),
-        DownloadFrame(0x5001, 2, {0xCA}),
-        DownloadFrame(0x5001, 3, {0x11}),
-        DownloadFrame(0x5001, 4, {0x0E}),
-        DownloadFrame(0x5001, 5, {0xCE, 0x01, 0x00, 0x00}),
-    };
-    const std::span<const uint8_t> image = FirmwareImage();
-    for (size_t k = 0; k < 39; ++k) {
-        const auto chunk = image.subspan(k * 2060, 2060);
-        frames.push_back(DownloadFrame(0x5006, 0, Bytes(chunk.begin(), chunk.end())));
+    std::vector<Bytes> frames;
+    for (const corvane::test::GoldenFrame& f : corvane::test::GoldenDownload()) {
+        frames.push_back(DownloadFrame(f.commandId, f.invokeId, f.data));
     }
-    frames.push_back(DownloadFrame(0x5001, 6, {0x14, 0x00, 0x00}));
-    frames.push_back(DownloadFrame(0x5001, 7, {0xD4}));
-    frames.push_back(DownloadFrame(0x5001, 8, {0xC4}));
     return frames;
-}
-
-std::vector<int> CompleteRunSteps() {
-    std::vector<int> steps;
-    for (int s = 1; s <= 52; ++s) {
-        if (s != 48) {
-            steps.push_back(s);
-        }
-    }
-    return steps;
 }
 
 std::string PlcTarget() {
