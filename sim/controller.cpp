@@ -138,25 +138,28 @@ void Controller::Impl::AcceptLoop() {
             if (rebootRequested) {
                 rebootRequested = false;
                 startReboot = true;
-                stats.rebooting = true;
-                ++stats.rebootsStarted;
-                rebootEnd = Clock::now() + milliseconds(options.rebootMs);
-                gone = model.CurrentFaults().neverReturn;
-                model.Reboot();
             } else if (stats.rebooting && !gone && Clock::now() >= rebootEnd) {
                 endReboot = true;
                 stats.rebooting = false;
                 ++stats.rebootsCompleted;
                 model.Return(Clock::now());
             }
-            wantListener = !stats.rebooting && !gone && !model.CurrentFaults().refuseConnect;
+            wantListener =
+                !startReboot && !stats.rebooting && !gone && !model.CurrentFaults().refuseConnect;
         }
         if (startReboot) {
+            // Down first, then counted: whoever sees the reboot counted finds the port closed.
             listener.Close();
             DropAllConnections();
             {
                 std::lock_guard lock(mutex);
-                model.CurrentStats().listening = false;
+                auto& stats = model.CurrentStats();
+                stats.listening = false;
+                stats.rebooting = true;
+                ++stats.rebootsStarted;
+                rebootEnd = Clock::now() + milliseconds(options.rebootMs);
+                gone = model.CurrentFaults().neverReturn;
+                model.Reboot();
             }
             Changed();
             Emit("reboot_start", gone

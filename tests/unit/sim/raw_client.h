@@ -1,0 +1,49 @@
+// A raw AMS/TCP client for tests of the simulated controller: sends any bytes or frames and
+// reads whole reply frames, without the ADS client's checks in the way.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "ams/ams_header.h"
+#include "platform/ads_stream.h"
+#include "platform/tcp_socket.h"
+
+namespace corvane::test {
+
+struct ReplyFrame {
+    ams::AmsHeader header;
+    std::vector<uint8_t> data;
+};
+
+class RawClient {
+public:
+    // Connects to TCP 48898 of `address`; check Connected().
+    explicit RawClient(const platform::Ipv4& address);
+    bool Connected() const { return socket_.Valid(); }
+
+    bool SendBytes(std::span<const uint8_t> bytes);
+    // A frame from this host's NetId 127.0.0.1.1.1 port 32779 to the controller's port 800.
+    bool SendFrame(uint16_t commandId, uint32_t invokeId, std::span<const uint8_t> data,
+                   uint16_t stateFlags = 0, uint16_t targetPort = 800);
+    // The next whole frame, or nothing when the controller closed or `limit` passed.
+    std::optional<ReplyFrame> NextReply(
+        std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
+    // True when the controller closed the connection within `limit`.
+    bool WaitForClose(std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
+
+    AmsAddr Target() const { return target_; }
+
+private:
+    platform::TcpSocket socket_;
+    platform::AmsFrameAssembler assembler_;
+    AmsAddr target_{};
+};
+
+// True when a TCP connection to 48898 of `address` is accepted.
+bool RouterAccepts(const platform::Ipv4& address);
+
+}  // namespace corvane::test

@@ -1,0 +1,184 @@
+// Network faults of the simulated controller, and hostile clients that must never bring it down.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tests/unit/sim/raw_client.h"
+#include "tests/unit/sim/sim_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using corvane::test::RawClient;
+using corvane::test::RouterAccepts;
+using corvane::test::SimTest;
+using corvane::test::TestOctets;
+using Bytes = std::vector<uint8_t>;
+
+class SimFaultTest : public SimTest {
+protected:
+    int32_t ReadSome() {
+        uint8_t buffer[8] = {};
+        return AdsSyncReadReq(&plc_, 0x4020, 0, 8, buffer);
+    }
+};
+
+TEST_F(SimFaultTest, RefuseConnectClosesThePortUntilLifted) {
+    options_.faults.refuseConnect = true;
+    auto& simulator = Start();
+    ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return !s.listening; }, 5s));
+    EXPECT_FALSE(RouterAccepts(TestOctets()));
+    EXPECT_EQ(ReadSome(), ADSERR_TARGET_MACHINE_NOT_FOUND);
+    simulator.SetFaults({});
+    ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return s.listening; }, 5s));
+    EXPECT_EQ(ReadSome(), 0);
+}
+
+TEST_F(SimFaultTest, DropAfterClosesEveryConnectionAfterThatManyRequests) {
+    options_.faults.dropAfter = 2;
+    auto& simulator = Start();
+    RawClient client(TestOctets());
+    ASSERT_TRUE(client.Connected());
+    const Bytes read{0x20, 0x40, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0};
+    ASSERT_TRUE(client.SendFrame(2, 1, read, 0x0004));
+    ASSERT_TRUE(client.SendFrame(2, 2, read, 0x0004));
+    ASSERT_TRUE(client.SendFrame(2, 3, read, 0x0004));
+    EXPECT_TRUE(client.NextReply());
+    EXPECT_TRUE(client.NextReply());
+    EXPECT_FALSE(client.NextReply()) << "the third request is never answered";
+    EXPECT_TRUE(
+        simulator.WaitFor([](const sim::Stats& s) { return s.connectionsClosed == 1; }, 5s));
+}
+
+TEST_F(SimFaultTest, DelayHoldsEveryReply) {
+    options_.faults.delayMs = 30000;
+    auto& simulator = Start();
+    AdsSyncSetTimeoutEx(AdsPortOpen(), 100);
+    EXPECT_EQ(ReadSome(), ADSERR_CLIENT_SYNCTIMEOUT);
+    EXPECT_EQ(simulator.stats().adsRequests.at(2), 1u) << "the request arrived";
+    // Stopping the controller is not held up by a delayed reply (the test would hang).
+    simulator.Stop();
+}
+
+TEST_F(SimFaultTest, FaultsCanBeReadBackAndCombined) {
+    options_.faults.busy = true;
+    options_.faults.dropAfter = 5;
+    auto& simulator = Start();
+    const auto faults = simulator.CurrentFaults();
+    EXPECT_TRUE(faults.busy);
+    EXPECT_EQ(faults.dropAfter, 5);
+    EXPECT_EQ(ReadStatus().stateWord, 2);
+}
+
+// Streams no controller should ever see. After each the connection is dropped or left, and
+// the controller keeps serving others.
+enum class Reaction { kDrops, kWaits, kAnswers };
+
+struct Hostile {
+    const char* name;
+    std::function<Bytes()> bytes;
+    Reaction reaction;
+};
+
+void PrintTo(const Hostile& h, std::ostream* os) {
+    *os << h.name;
+}
+
+Bytes FrameWithLength(uint32_t amsLength) {
+    Bytes b(6, 0);
+    ams::StoreLe32(b, 2, amsLength);
+    return b;
+}
+
+Bytes Request(uint16_t commandId, Bytes data, uint16_t flags = 0x0004) {
+    ams::AmsHeader h;
+    h.target = AmsAddr{AmsNetId{{127, 0, 0, 1, 1, 1}}, 800};
+    h.commandId = commandId;
+    h.stateFlags = flags;
+    return ams::EncodeFrame(h, data);
+}
+
+class SimHostileTest : public SimTest, public ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(SimHostileTest, NeverBringsTheControllerDown) {
+    auto& simulator = Start();
+    {
+        RawClient client(TestOctets());
+        ASSERT_TRUE(client.Connected());
+        ASSERT_TRUE(client.SendBytes(GetParam().bytes()));
+        switch (GetParam().reaction) {
+            case Reaction::kDrops:
+                EXPECT_TRUE(client.WaitForClose());
+                break;
+            case Reaction::kWaits:
+                EXPECT_FALSE(client.NextReply(100ms));
+                break;
+            case Reaction::kAnswers: {
+                const auto reply = client.NextReply();
+                ASSERT_TRUE(reply);
+                EXPECT_EQ(ams::LoadLe32(reply->data, 0), 0x706u) << "invalid data";
+                break;
+            }
+        }
+    }  // and an abrupt close in every case
+    ASSERT_TRUE(
+        simulator.WaitFor([](const sim::Stats& s) { return s.connectionsClosed == 1; }, 5s));
+    const std::array<uint8_t, 4> value{4, 3, 2, 1};
+    ASSERT_EQ(AdsSyncWriteReq(&plc_, 0x4020, 0, 4, value.data()), 0);
+    std::array<uint8_t, 4> read{};
+    ASSERT_EQ(AdsSyncReadReq(&plc_, 0x4020, 0, 4, read.data()), 0);
+    EXPECT_EQ(read, value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, SimHostileTest,
+    ::testing::Values(
+        Hostile{"Garbage", [] { return Bytes(200, 0xA5); }, Reaction::kDrops},
+        Hostile{"OversizedLength", [] { return FrameWithLength(0xFFFFFF00); }, Reaction::kDrops},
+        Hostile{"LengthJustAboveTheLimit", [] { return FrameWithLength(64 * 1024 + 1); },
+                Reaction::kDrops},
+        Hostile{"LengthBelowAHeader", [] { return FrameWithLength(4); }, Reaction::kDrops},
+        Hostile{"HalfAFrame",
+                [] {
+                    Bytes b = Request(2, Bytes(12, 0));
+                    b.resize(b.size() / 2);
+                    return b;
+                },
+                Reaction::kWaits},
+        Hostile{"HeaderPromisingMore", [] { return FrameWithLength(60000); }, Reaction::kWaits},
+        Hostile{"DataLengthDisagrees",
+                [] {
+                    Bytes b = Request(2, Bytes(12, 0));
+                    ams::StoreLe32(b, 26, 400);
+                    return b;
+                },
+                Reaction::kDrops},
+        Hostile{"ShortReadRequest",
+                [] {
+                    return Request(2, Bytes{0x20, 0x40});
+                },
+                Reaction::kAnswers},
+        Hostile{"WriteLengthBeyondItsData",
+                [] {
+                    return Request(3, Bytes{0x20, 0x40, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 1});
+                },
+                Reaction::kAnswers},
+        Hostile{"AResponseFromTheHost", [] { return Request(2, Bytes(12, 0), 0x0005); },
+                Reaction::kWaits}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(SimFaultTest, MalformedRequestsAreAnsweredWithInvalidData) {
+    Start();
+    RawClient client(TestOctets());
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(client.SendFrame(2, 1, Bytes{0x20, 0x40}, 0x0004));
+    auto reply = client.NextReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->data, (Bytes{0x06, 0x07, 0, 0, 0, 0, 0, 0})) << "result and length 0";
+    ASSERT_TRUE(client.SendFrame(5, 2, Bytes{9, 0, 0, 0, 0, 0, 0, 0}, 0x0004));
+    reply = client.NextReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->data, (Bytes{0x01, 0x07, 0, 0})) << "an ADS state it does not serve";
+}
+
+}  // namespace
