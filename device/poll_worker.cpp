@@ -50,16 +50,24 @@ int PollWorker(std::shared_ptr<DeviceSession> session) {
                 writePending = true;
             }
         }
+
+        // Close (or a failed Connect) may have ended the session since the last cycle and
+        // closed the port already: then this cycle makes no transfer and reports no failure,
+        // it only ends the worker. The check shares the lock with the call it guards.
+        bool sessionEnded = false;
         if (writePending) {
-            int32_t result = 0;
+            int32_t result = ADSERR_NOERR;
             {
                 std::lock_guard lock(DeviceLock);
-                result = AdsSyncWriteReq(
-                    &controller, device::kPlcMemoryIndexGroup, device::kCommandBlockOffset,
-                    static_cast<uint32_t>(lastWritten.size()), lastWritten.data());
+                sessionEnded = !s.connected;
+                if (!sessionEnded) {
+                    result = AdsSyncWriteReq(
+                        &controller, device::kPlcMemoryIndexGroup, device::kCommandBlockOffset,
+                        static_cast<uint32_t>(lastWritten.size()), lastWritten.data());
+                }
             }
-            // Not retried: a request the PLC missed is written again only when a new one
-            // replaces it, and this worker ends anyway.
+            // Not retried: a failed write ends the worker, and the next session's first cycle
+            // writes the block again.
             writePending = false;
             if (result != ADSERR_NOERR) {
                 PostDeviceEvent(s, DEVEVT_LINK, kLinkTransferFailed);
@@ -67,19 +75,24 @@ int PollWorker(std::shared_ptr<DeviceSession> session) {
             }
         }
 
-        int32_t readResult = 0;
-        {
+        int32_t readResult = ADSERR_NOERR;
+        if (!sessionEnded) {
             std::lock_guard lock(DeviceLock);
-            readResult = AdsSyncReadReq(
-                &controller, device::kPlcMemoryIndexGroup, device::kResponseBlockOffset,
-                static_cast<uint32_t>(readBuffer.size()), readBuffer.data());
+            sessionEnded = !s.connected;
+            if (!sessionEnded) {
+                readResult = AdsSyncReadReq(
+                    &controller, device::kPlcMemoryIndexGroup, device::kResponseBlockOffset,
+                    static_cast<uint32_t>(readBuffer.size()), readBuffer.data());
+            }
         }
-        const bool readOk = readResult == ADSERR_NOERR;
-        if (!readOk) {
+        if (sessionEnded) {
+            running = false;
+        } else if (readResult != ADSERR_NOERR) {
             PostDeviceEvent(s, DEVEVT_LINK, kLinkTransferFailed);
             running = false;
         }
 
+        const bool readOk = !sessionEnded && readResult == ADSERR_NOERR;
         device::MailboxRecord response{};
         device::StatusBlock status{};
         if (readOk) {
