@@ -1,0 +1,127 @@
+#include "sim/fault_names.h"
+
+#include <array>
+#include <charconv>
+
+namespace sim {
+namespace {
+
+struct FaultName {
+    const char* name;
+    bool Faults::*flag;  // on/off faults
+    int Faults::*count;  // counted faults
+    const char* help;
+};
+
+constexpr std::array<FaultName, 14> kFaultNames{{
+    {"refuse-connect", &Faults::refuseConnect, nullptr, "the router's TCP port is closed"},
+    {"status-error", &Faults::statusError, nullptr,
+     "the status block carries a non-zero error code"},
+    {"mailbox-silent", &Faults::mailboxSilent, nullptr, "no mailbox command is ever answered"},
+    {"release-silent", &Faults::releaseSilent, nullptr, "the release command is never answered"},
+    {"register-silent", &Faults::registerSilent, nullptr,
+     "the host registration is never answered"},
+    {"busy", &Faults::busy, nullptr, "the state word reads 2 (busy)"},
+    {"drop-after", nullptr, &Faults::dropAfter,
+     "every connection is dropped after N requests on it"},
+    {"delay-ms", nullptr, &Faults::delayMs, "every reply waits N milliseconds"},
+    {"download-silent", &Faults::downloadSilent, nullptr,
+     "download frames are taken but never answered"},
+    {"download-error", &Faults::downloadError, nullptr,
+     "download frames are answered with a non-zero error code"},
+    {"download-drop-after", nullptr, &Faults::downloadDropAfter,
+     "a connection is dropped after N download frames"},
+    {"reject-image", &Faults::rejectImage, nullptr,
+     "a downloaded image is never installed; the controller reboots with its old version"},
+    {"never-return", &Faults::neverReturn, nullptr,
+     "after a flash the controller refuses every connection for good"},
+    {"busy-after-reboot-ms", nullptr, &Faults::busyAfterRebootMs,
+     "after a reboot the state word reads 2 for N milliseconds"},
+}};
+
+std::optional<int> ParseNumber(const std::string& text, int max) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < 0 || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+bool ApplyFault(const std::string& spec, Faults& faults, std::string& error) {
+    const size_t equals = spec.find('=');
+    const std::string name = spec.substr(0, equals);
+    for (const auto& f : kFaultNames) {
+        if (name != f.name) {
+            continue;
+        }
+        if (f.flag != nullptr) {
+            if (equals != std::string::npos) {
+                error = "fault " + name + " takes no value";
+                return false;
+            }
+            faults.*f.flag = true;
+            return true;
+        }
+        if (equals == std::string::npos) {
+            error = "fault " + name + " needs a value: " + name + "=N";
+            return false;
+        }
+        const auto value = ParseNumber(spec.substr(equals + 1), 24 * 60 * 60 * 1000);
+        if (!value) {
+            error = "fault " + name + ": '" + spec.substr(equals + 1) +
+                    "' is not a whole number from 0 to 86400000";
+            return false;
+        }
+        faults.*f.count = *value;
+        return true;
+    }
+    error = "unknown fault '" + name + "' (see --help for the list)";
+    return false;
+}
+
+std::string FaultHelp() {
+    std::string text;
+    for (const auto& f : kFaultNames) {
+        std::string left = std::string("  ") + f.name + (f.count != nullptr ? "=N" : "");
+        left.resize(std::max<size_t>(left.size() + 1, 26), ' ');
+        text += left + f.help + "\n";
+    }
+    return text;
+}
+
+std::optional<platform::Ipv4> ParseIpv4(const std::string& text) {
+    platform::Ipv4 ip{};
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        const size_t dot = i < 3 ? text.find('.', start) : text.size();
+        if (dot == std::string::npos || dot == start || dot - start > 3) {
+            return std::nullopt;
+        }
+        const auto octet = ParseNumber(text.substr(start, dot - start), 255);
+        if (!octet) {
+            return std::nullopt;
+        }
+        ip[static_cast<size_t>(i)] = static_cast<uint8_t>(*octet);
+        start = dot + 1;
+    }
+    return ip;
+}
+
+std::optional<std::pair<uint8_t, uint8_t>> ParseVersion(const std::string& text) {
+    const size_t dot = text.find('.');
+    if (dot == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto major = ParseNumber(text.substr(0, dot), 255);
+    const auto minor = ParseNumber(text.substr(dot + 1), 255);
+    if (!major || !minor) {
+        return std::nullopt;
+    }
+    return std::pair{static_cast<uint8_t>(*major), static_cast<uint8_t>(*minor)};
+}
+
+}  // namespace sim

@@ -1,0 +1,125 @@
+// corvane-sim: the simulated Corvane controller as a program, for demos and end-to-end tests.
+#include <pthread.h>
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/controller.h"
+#include "sim/fault_names.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr size_t kRecordSize = 2060;
+
+int Fail(const std::string& message) {
+    std::cerr << "corvane-sim: " << message << "\n";
+    return kUsageError;
+}
+
+std::string Text(const platform::Ipv4& ip) {
+    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
+           std::to_string(ip[3]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Simulated Corvane controller: an AMS router serving the PLC's flag memory, the "
+        "mailbox program and the firmware download over AMS/TCP."};
+    std::string listen = "127.0.0.1";
+    int port = 48898;
+    std::string firmware = "3.1";
+    std::string newFirmware = "3.3";
+    std::string imagePath;
+    int rebootMs = 3000;
+    std::vector<std::string> faultSpecs;
+    std::string logPath;
+    app.add_option("--listen", listen, "IPv4 address to listen on")->capture_default_str();
+    app.add_option("--port", port, "TCP port of the AMS router (0 = any free port)")
+        ->check(CLI::Range(0, 65535))
+        ->capture_default_str();
+    app.add_option("--firmware", firmware, "installed firmware version MAJOR.MINOR")
+        ->capture_default_str();
+    app.add_option("--new-firmware", newFirmware, "version MAJOR.MINOR an installed image reports")
+        ->capture_default_str();
+    app.add_option("--image", imagePath,
+                   "the image to accept for installation (default: the embedded image)");
+    app.add_option("--reboot-ms", rebootMs, "how long a reboot keeps the controller away")
+        ->check(CLI::Range(0, 24 * 60 * 60 * 1000))
+        ->capture_default_str();
+    app.add_option("--fault", faultSpecs, "inject a fault, NAME or NAME=VALUE (repeatable)");
+    app.add_option("--log", logPath, "write every request and state change as JSON lines");
+    app.footer("Faults:\n" + sim::FaultHelp() +
+               "\nPrints 'listening on ADDRESS:PORT' once it accepts connections, then one line "
+               "per event; SIGINT or SIGTERM stop it. Exit status 2 on a usage error or an "
+               "address it cannot bind.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : kUsageError;
+    }
+
+    sim::Options options;
+    const auto ip = sim::ParseIpv4(listen);
+    if (!ip) {
+        return Fail("--listen: '" + listen + "' is not an IPv4 address");
+    }
+    options.listen = *ip;
+    options.port = static_cast<uint16_t>(port);
+    const auto version = sim::ParseVersion(firmware);
+    const auto newVersion = sim::ParseVersion(newFirmware);
+    if (!version) {
+        return Fail("--firmware: '" + firmware + "' is not MAJOR.MINOR");
+    }
+    if (!newVersion) {
+        return Fail("--new-firmware: '" + newFirmware + "' is not MAJOR.MINOR");
+    }
+    std::tie(options.firmwareMajor, options.firmwareMinor) = *version;
+    std::tie(options.newFirmwareMajor, options.newFirmwareMinor) = *newVersion;
+    options.rebootMs = rebootMs;
+    for (const auto& spec : faultSpecs) {
+        std::string error;
+        if (!sim::ApplyFault(spec, options.faults, error)) {
+            return Fail("--fault: " + error);
+        }
+    }
+    if (!imagePath.empty()) {
+        std::ifstream file(imagePath, std::ios::binary);
+        if (!file) {
+            return Fail("--image: cannot read " + imagePath);
+        }
+        options.expectedImage.assign(std::istreambuf_iterator<char>(file), {});
+        if (options.expectedImage.empty() || options.expectedImage.size() % kRecordSize != 0) {
+            return Fail("--image: " + imagePath + " is not whole records of 2060 bytes");
+        }
+    }
+    options.logPath = logPath;
+    options.onEvent = [](const std::string& line) { std::cout << line << std::endl; };
+
+    // Signals are taken by sigwait below, so every thread the controller starts blocks them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    sim::Controller controller(options);
+    if (!controller.Start()) {
+        return Fail(controller.LastError());
+    }
+    std::cout << "listening on " << Text(options.listen) << ":" << controller.Port() << std::endl;
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    controller.Stop();
+    return 0;
+}

@@ -1,0 +1,49 @@
+// Fault names and the program's address and version arguments.
+#include <gtest/gtest.h>
+
+#include "sim/fault_names.h"
+
+namespace {
+
+TEST(SimFaultNames, EveryFaultIsReachableByName) {
+    sim::Faults f;
+    std::string error;
+    for (const char* spec :
+         {"refuse-connect", "status-error", "mailbox-silent", "release-silent", "register-silent",
+          "busy", "drop-after=3", "delay-ms=250", "download-silent", "download-error",
+          "download-drop-after=7", "reject-image", "never-return", "busy-after-reboot-ms=900"}) {
+        EXPECT_TRUE(sim::ApplyFault(spec, f, error)) << spec << ": " << error;
+    }
+    EXPECT_TRUE(f.refuseConnect && f.statusError && f.mailboxSilent && f.releaseSilent &&
+                f.registerSilent && f.busy && f.downloadSilent && f.downloadError &&
+                f.rejectImage && f.neverReturn);
+    EXPECT_EQ(f.dropAfter, 3);
+    EXPECT_EQ(f.delayMs, 250);
+    EXPECT_EQ(f.downloadDropAfter, 7);
+    EXPECT_EQ(f.busyAfterRebootMs, 900);
+    EXPECT_NE(sim::FaultHelp().find("busy-after-reboot-ms=N"), std::string::npos);
+}
+
+TEST(SimFaultNames, BadSpecsAreRefusedWithAReason) {
+    for (const char* spec : {"", "nope", "busy=1", "drop-after", "drop-after=", "drop-after=x",
+                             "drop-after=-2", "delay-ms=1e3", "delay-ms=99999999999"}) {
+        sim::Faults f;
+        std::string error;
+        EXPECT_FALSE(sim::ApplyFault(spec, f, error)) << spec;
+        EXPECT_FALSE(error.empty()) << spec;
+    }
+}
+
+TEST(SimFaultNames, AddressesAndVersionsParseStrictly) {
+    EXPECT_EQ(sim::ParseIpv4("127.11.0.254"), (platform::Ipv4{127, 11, 0, 254}));
+    for (const char* bad :
+         {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "a.b.c.d", "1.2.3.4 "}) {
+        EXPECT_FALSE(sim::ParseIpv4(bad)) << bad;
+    }
+    EXPECT_EQ(sim::ParseVersion("3.12"), (std::pair<uint8_t, uint8_t>{3, 12}));
+    for (const char* bad : {"3", "3.", ".3", "3.256", "x.1", "3.1.2"}) {
+        EXPECT_FALSE(sim::ParseVersion(bad)) << bad;
+    }
+}
+
+}  // namespace
