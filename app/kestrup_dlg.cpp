@@ -10,6 +10,7 @@
 #include "framework/rect.h"
 #include "framework/win_app.h"
 #include "resources/resource.h"
+#include "skin/wizard_colours.h"
 
 namespace {
 constexpr const char* kTitleRequirements = "Welcome to Tolvik Corvane Firmware Update";
@@ -26,14 +27,14 @@ constexpr const char* kAddressBlank =
 }  // namespace
 
 CKestrupDlg::CKestrupDlg(CWnd* parent)
-    : CDialog(IDD_KESTRUP_DIALOG, parent),
+    : CBitmapDialog(IDD_KESTRUP_DIALOG, parent),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_nPage(PAGE_REQUIREMENTS) {}
 
 CKestrupDlg::~CKestrupDlg() = default;
 
 void CKestrupDlg::DoDataExchange(CDataExchange* exchange) {
-    CDialog::DoDataExchange(exchange);
+    CBitmapDialog::DoDataExchange(exchange);
     DDX_Control(exchange, IDC_CANCEL, m_btnCancel);
     DDX_Control(exchange, IDC_BACK, m_btnBack);
     DDX_Control(exchange, IDC_NEXT, m_btnNext);
@@ -55,14 +56,20 @@ void CKestrupDlg::DoDataExchange(CDataExchange* exchange) {
 }
 
 BOOL CKestrupDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
+    CBitmapDialog::OnInitDialog();
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
+    m_chkConnected.m_crText = CLR_WIZARD_TEXT;
+    m_chkProgramsClosed.m_crText = CLR_WIZARD_TEXT;
+    m_chkNoPowerDown.m_crText = CLR_WIZARD_TEXT;
+
     CString version;
     version.Format("%.3f", static_cast<double>(TARGET_FIRMWARE_VERSION));
     m_lblVersion.SetWindowText(version);
+
+    SetBackgroundBitmap(IDB_BACKGROUND, BITMAP_TILE);
     return TRUE;
 }
 
@@ -194,7 +201,7 @@ void CKestrupDlg::ShowAddressPageAfterRun() {
 
 void CKestrupDlg::StartUpdateRun() {}
 
-BEGIN_MESSAGE_MAP(CKestrupDlg, CDialog)
+BEGIN_MESSAGE_MAP(CKestrupDlg, CBitmapDialog)
 MapPaint<&ThisClass::OnPaint>(), MapCtlColor<&ThisClass::OnCtlColor>(),
     MapQueryDragIcon<&ThisClass::OnQueryDragIcon>(), MapCommand<IDC_CANCEL, &ThisClass::OnCancel>(),
     MapMessage<WM_FLASH_STEP, &ThisClass::OnFlashStep>(),

@@ -5,12 +5,13 @@
 #include <cstdint>
 
 #include "framework/button.h"
-#include "framework/dialog.h"
 #include "framework/ip_address_ctrl.h"
 #include "framework/progress_ctrl.h"
 #include "framework/static_ctrl.h"
+#include "skin/bitmap_dialog.h"
+#include "skin/check_box.h"
 
-class CKestrupDlg : public CDialog {
+class CKestrupDlg : public CBitmapDialog {
 public:
     explicit CKestrupDlg(CWnd* parent = nullptr);
     ~CKestrupDlg() override;
@@ -46,9 +47,9 @@ protected:
     CProgressCtrl m_progress;
     CStatic m_lblVersionCaption;
     CStatic m_lblVersion;
-    CButton m_chkConnected;
-    CButton m_chkProgramsClosed;
-    CButton m_chkNoPowerDown;
+    TCheckBox m_chkConnected;
+    TCheckBox m_chkProgramsClosed;
+    TCheckBox m_chkNoPowerDown;
     CStatic m_lblTitle;
     CStatic m_lblMessage;
     CStatic m_lblIntro;
