@@ -12,6 +12,7 @@
 
 #include "platform/ads_api.h"
 #include "platform/ads_client_testing.h"
+#include "platform/window_message.h"
 #include "sim/controller.h"
 #include "tests/support/test_address.h"
 #include "tests/unit/transfer/golden_download.h"
@@ -101,6 +102,9 @@ TEST_F(FlashFirmwareSim, WithoutProgressWindowSendsTheSameDownload) {
     ASSERT_TRUE(controller_->WaitFor([](const sim::Stats& s) { return s.imagesInstalled == 1; },
                                      kDeadline));
     ExpectGoldenDownload();
+    EXPECT_EQ(controller_->stats().stopRequests, 1u);
+    EXPECT_EQ(controller_->stats().runRequests, 1u);
+    platform::PumpAllMessages();
     EXPECT_TRUE(progress.Steps().empty());
     EXPECT_EQ(progress.Unexpected(), 0);
 }

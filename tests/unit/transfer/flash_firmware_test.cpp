@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/window_message.h"
 #include "tests/support/test_address.h"
 #include "tests/unit/transfer/fake_ads.h"
 #include "tests/unit/transfer/golden_download.h"
@@ -101,7 +100,7 @@ protected:
 };
 
 TEST_F(FlashFirmwareTest, CompleteRunSendsTheFrameTableBetweenStopAndRun) {
-    RecordingRouter router(TestOctets(), RecordingRouter::Replies::kAnswer);
+    RecordingRouter router(TestOctets());
     ASSERT_TRUE(router.Listening());
     ProgressRecorder progress(true, LogStep);
     // What the router has seen at the moment each PLC request is made.
@@ -133,7 +132,7 @@ TEST_F(FlashFirmwareTest, CompleteRunSendsTheFrameTableBetweenStopAndRun) {
 }
 
 TEST_F(FlashFirmwareTest, CommandOneIsTheWrittenOutFrame) {
-    RecordingRouter router(TestOctets(), RecordingRouter::Replies::kAnswer);
+    RecordingRouter router(TestOctets());
     ASSERT_TRUE(router.Listening());
     EXPECT_EQ(Flash(FixedHost()), FLASH_DONE);
     ASSERT_TRUE(router.WaitForClosedConnections(1, kDeadline));
@@ -150,50 +149,6 @@ TEST_F(FlashFirmwareTest, CommandOneIsTheWrittenOutFrame) {
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.front(), golden);
 }
-
-TEST_F(FlashFirmwareTest, WithoutProgressWindowSameFramesAndNothingPosted) {
-    RecordingRouter router(TestOctets(), RecordingRouter::Replies::kAnswer);
-    ASSERT_TRUE(router.Listening());
-    ProgressRecorder progress(/*setAsProgressWindow=*/false, LogStep);
-
-    EXPECT_EQ(Flash(FixedHost()), FLASH_DONE);
-    ASSERT_TRUE(router.WaitForClosedConnections(1, kDeadline));
-
-    EXPECT_EQ(router.Frames(), ExpectedFrames());
-    platform::PumpAllMessages();
-    EXPECT_TRUE(progress.Steps().empty());
-    EXPECT_EQ(progress.Unexpected(), 0);
-    EXPECT_EQ(FlowLog(), (std::vector<std::string>{"AdsPortOpen", StopRequest(), "AdsPortClose",
-                                                   "AdsPortOpen", RunRequest(), "AdsPortClose"}));
-}
-
-// Replies decide nothing: a router that never answers, or answers every frame with an error,
-// still gets all 47 frames, and the PLC is still started again.
-class FlashFirmwareReplies : public FlashFirmwareTest,
-                             public ::testing::WithParamInterface<RecordingRouter::Replies> {};
-
-TEST_P(FlashFirmwareReplies, DoNotChangeTheSequence) {
-    RecordingRouter router(TestOctets(), GetParam());
-    ASSERT_TRUE(router.Listening());
-    ProgressRecorder progress;
-
-    EXPECT_EQ(Flash(FixedHost()), FLASH_DONE);
-    ASSERT_TRUE(router.WaitForClosedConnections(1, kDeadline));
-
-    EXPECT_EQ(router.Frames(), ExpectedFrames());
-    EXPECT_EQ(progress.Steps(), CompleteRunSteps());
-    ASSERT_FALSE(FlowLog().empty());
-    EXPECT_EQ(FlowLog()[FlowLog().size() - 2], RunRequest());
-}
-
-INSTANTIATE_TEST_SUITE_P(Routers, FlashFirmwareReplies,
-                         ::testing::Values(RecordingRouter::Replies::kSilent,
-                                           RecordingRouter::Replies::kError),
-                         [](const auto& param) {
-                             return std::string(param.param == RecordingRouter::Replies::kSilent
-                                                    ? "Silent"
-                                                    : "ErrorCode");
-                         });
 
 struct FailureCase {
     const char* name;
@@ -215,7 +170,7 @@ TEST_P(FlashFirmwareFailure, ReportsItsCodeAndRestartsThePlc) {
     const FailureCase& c = GetParam();
     std::optional<RecordingRouter> router;
     if (c.routerListens) {
-        router.emplace(TestOctets(), RecordingRouter::Replies::kAnswer);
+        router.emplace(TestOctets());
         ASSERT_TRUE(router->Listening());
     }
     ProgressRecorder progress(true, LogStep);
@@ -255,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The wizard's address control hands over ints; only their low eight bits are octets. The
 // source NetId comes from this host's own name and first address by default.
 TEST_F(FlashFirmwareTest, TakesLowEightBitsAndTheSystemsHostAddress) {
-    RecordingRouter router(TestOctets(), RecordingRouter::Replies::kAnswer);
+    RecordingRouter router(TestOctets());
     ASSERT_TRUE(router.Listening());
     const std::optional<platform::Ipv4> host = platform::LocalFirstIpv4();
     ASSERT_TRUE(host) << "this host's name does not resolve";

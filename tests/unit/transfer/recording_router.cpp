@@ -11,7 +11,7 @@ namespace {
 // How often the serving thread looks at the stop flag while it waits for traffic.
 constexpr std::chrono::milliseconds kPollSlice{20};
 
-std::vector<uint8_t> ReplyTo(std::span<const uint8_t> request, uint32_t errorCode) {
+std::vector<uint8_t> ReplyTo(std::span<const uint8_t> request) {
     std::vector<uint8_t> reply(ams::kFrameHeaderSize, 0);
     ams::StoreLe32(reply, 2, ams::kAmsHeaderSize);
     // The reply goes back to the sender: source and target swap places.
@@ -19,15 +19,14 @@ std::vector<uint8_t> ReplyTo(std::span<const uint8_t> request, uint32_t errorCod
     std::copy(request.begin() + 6, request.begin() + 14, reply.begin() + 14);
     ams::StoreLe16(reply, 22, ams::LoadLe16(request, 22));
     ams::StoreLe16(reply, 24, ams::kFlagResponse);
-    ams::StoreLe32(reply, 30, errorCode);
     ams::StoreLe32(reply, 34, ams::LoadLe32(request, 34));
     return reply;
 }
 
 }  // namespace
 
-RecordingRouter::RecordingRouter(const platform::Ipv4& address, Replies replies)
-    : replies_(replies), listener_(platform::TcpSocket::Create()) {
+RecordingRouter::RecordingRouter(const platform::Ipv4& address)
+    : listener_(platform::TcpSocket::Create()) {
     listening_ =
         listener_.Valid() && listener_.Bind(address, ams::kRouterTcpPort) && listener_.Listen();
     if (listening_) {
@@ -103,16 +102,13 @@ void RecordingRouter::Serve(platform::TcpSocket& connection) {
             std::vector<uint8_t> frame(pending.begin(), pending.begin() + frameSize);
             pending.erase(pending.begin(), pending.begin() + frameSize);
             // Recorded before it is answered: once the flash has its reply, the frame is here.
-            const std::vector<uint8_t> reply =
-                ReplyTo(frame, replies_ == Replies::kError ? 0x0706 : 0);
+            const std::vector<uint8_t> reply = ReplyTo(frame);
             {
                 std::lock_guard lock(mutex_);
                 frames_.push_back(std::move(frame));
             }
             changed_.notify_all();
-            if (replies_ != Replies::kSilent) {
-                connection.SendAll(reply);
-            }
+            connection.SendAll(reply);
         }
     }
 }

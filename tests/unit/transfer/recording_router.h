@@ -1,6 +1,5 @@
 // A bare AMS router for the flash tests: it listens on the test's address at TCP 48898, keeps
-// the raw bytes of every frame it receives, and answers each, stays silent or answers with an
-// error code.
+// the raw bytes of every frame it receives and answers each with a bare reply header.
 #pragma once
 
 #include <atomic>
@@ -8,7 +7,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -18,12 +16,7 @@ namespace corvane::test {
 
 class RecordingRouter {
 public:
-    enum class Replies { kAnswer, kSilent, kError };
-    friend void PrintTo(Replies r, std::ostream* os) {
-        *os << (r == Replies::kAnswer ? "answer" : r == Replies::kSilent ? "silent" : "error");
-    }
-
-    RecordingRouter(const platform::Ipv4& address, Replies replies);
+    explicit RecordingRouter(const platform::Ipv4& address);
     ~RecordingRouter();
     RecordingRouter(const RecordingRouter&) = delete;
     RecordingRouter& operator=(const RecordingRouter&) = delete;
@@ -40,7 +33,6 @@ private:
     void Run();
     void Serve(platform::TcpSocket& connection);
 
-    const Replies replies_;
     platform::TcpSocket listener_;
     bool listening_ = false;
     std::atomic<bool> stopping_{false};
