@@ -18,13 +18,37 @@ std::chrono::milliseconds Remaining(AdsConnection::Clock::time_point deadline) {
 
 }  // namespace
 
+bool AdsConnection::Turn::Take(Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    if (!released_.wait_until(lock, deadline, [this] { return !taken_; })) {
+        return false;
+    }
+    taken_ = true;
+    return true;
+}
+
+void AdsConnection::Turn::Give() {
+    {
+        std::lock_guard lock(mutex_);
+        taken_ = false;
+    }
+    released_.notify_one();
+}
+
+// Gives the turn back on every way out of a transaction.
+class AdsConnection::TurnGuard {
+public:
+    explicit TurnGuard(Turn& turn) : turn_(turn) {}
+    ~TurnGuard() { turn_.Give(); }
+    TurnGuard(const TurnGuard&) = delete;
+    TurnGuard& operator=(const TurnGuard&) = delete;
+
+private:
+    Turn& turn_;
+};
+
 AdsConnection::AdsConnection(const Ipv4& address, uint16_t tcpPort)
     : address_(address), tcpPort_(tcpPort) {}
-
-void AdsConnection::Drop() {
-    std::lock_guard lock(mutex_);
-    DropLocked();
-}
 
 void AdsConnection::DropLocked() {
     socket_.Close();
@@ -95,10 +119,10 @@ int32_t AdsConnection::EnsureConnected(Clock::time_point deadline) {
 
 int32_t AdsConnection::Transact(ams::AmsHeader request, std::span<const uint8_t> data,
                                 Clock::time_point deadline, std::vector<uint8_t>& replyData) {
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (!lock.try_lock_until(deadline)) {
+    if (!turn_.Take(deadline)) {
         return ADSERR_CLIENT_SYNCTIMEOUT;
     }
+    TurnGuard guard(turn_);
     DiscardStale();
     if (const int32_t rc = EnsureConnected(deadline); rc != ADSERR_NOERR) {
         return rc;

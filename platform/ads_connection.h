@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <span>
@@ -33,9 +34,6 @@ public:
     int32_t Transact(ams::AmsHeader request, std::span<const uint8_t> data,
                      Clock::time_point deadline, std::vector<uint8_t>& replyData);
 
-    // Closes the socket; the next Transact connects afresh. Waits for a Transact under way.
-    void Drop();
-
 private:
     enum class Pump { kOk, kClosed, kMalformed };
 
@@ -49,9 +47,24 @@ private:
     Pump Feed(std::span<const uint8_t> bytes, OnFrame&& onFrame);
     void DropLocked();
 
+    // Serialises request and reply on the connection; a caller waits for its turn only until
+    // its own deadline. (A mutex and a flag rather than std::timed_mutex, whose timed lock the
+    // thread sanitizer cannot follow.)
+    class Turn {
+    public:
+        bool Take(Clock::time_point deadline);
+        void Give();
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable released_;
+        bool taken_ = false;
+    };
+    class TurnGuard;
+
     const Ipv4 address_;
     const uint16_t tcpPort_;
-    std::timed_mutex mutex_;  // serialises request and reply; waited for only until the deadline
+    Turn turn_;
     TcpSocket socket_;
     AmsFrameAssembler assembler_;
     std::vector<uint8_t> frame_;

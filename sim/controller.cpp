@@ -22,6 +22,9 @@ using std::chrono::milliseconds;
 // How often idle threads look at the stop and reboot flags; sockets are also shut down to
 // wake them, so this only bounds the worst case.
 constexpr milliseconds kPollSlice{20};
+// A real router serves a handful of hosts; past this a connection is closed at once, so a
+// client that opens connections without end cannot make the controller start threads without end.
+constexpr size_t kMaxConnections = 64;
 
 std::string AddressText(const platform::Ipv4& ip, uint16_t port) {
     return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
@@ -208,6 +211,12 @@ void Controller::Impl::AcceptLoop() {
         platform::TcpSocket socket = listener.Accept();
         if (!socket.Valid()) {
             continue;
+        }
+        {
+            std::lock_guard lock(connectionsMutex);
+            if (connections.size() >= kMaxConnections) {
+                continue;  // the socket closes here
+            }
         }
         socket.SetNoDelay(true);
         auto connection = std::make_shared<Connection>();
