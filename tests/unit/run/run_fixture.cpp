@@ -1,0 +1,102 @@
+#include "tests/unit/run/run_fixture.h"
+
+#include <thread>
+
+#include "app/wizard_constants.h"
+#include "device/device_messages.h"
+#include "device/notify_progress.h"
+#include "platform/ads_client_testing.h"
+#include "tests/support/test_address.h"
+#include "transfer/flash_firmware.h"
+
+namespace corvane::test {
+
+RecordingView::RecordingView(std::array<uint8_t, 4> address) : address_(address) {
+    window_ = platform::CreateTestWindow([this](const platform::WindowMessage& m) {
+        if (m.message == WM_FLASH_STEP) {
+            flashSteps.push_back(static_cast<int>(m.wParam));
+            SetProgressPosition(static_cast<int>(m.wParam) + FLASH_STEP_OFFSET);
+        }
+    });
+}
+
+RecordingView::~RecordingView() {
+    platform::DestroyTestWindow(window_);
+}
+
+void RecordingView::SetProgressRange(int low, int high) {
+    range = {low, high};
+}
+
+void RecordingView::SetProgressPosition(int position) {
+    if (onPosition) {
+        onPosition(position);
+    }
+    positions.push_back(position);
+}
+
+void RecordingView::PumpPendingMessages() {
+    ++pumps;
+    platform::PumpAllMessages();
+}
+
+void UpdateRunTest::SetUp() {
+    AdsClientResetForTests();
+    ProgressWindow = nullptr;
+    options_.listen = TestOctets();
+    options_.rebootMs = 200;
+    sleeper_ =
+        std::make_unique<platform::ScopedFixedSleeper>([this](std::chrono::milliseconds duration) {
+            requestedSleep_ += duration;
+            std::this_thread::sleep_for(duration / sleepDivisor_);
+        });
+}
+
+void UpdateRunTest::TearDown() {
+    sleeper_.reset();
+    instrument_.reset();
+    ProgressWindow = nullptr;
+    AdsClientResetForTests();
+}
+
+sim::Controller& UpdateRunTest::StartInstrument(uint8_t major, uint8_t minor) {
+    options_.firmwareMajor = major;
+    options_.firmwareMinor = minor;
+    instrument_ = std::make_unique<sim::Controller>(options_);
+    EXPECT_TRUE(instrument_->Start()) << instrument_->LastError();
+    // Values unlike the factory defaults, a valid -1.0 among them, so that a lost or a
+    // default value shows.
+    const std::array<float, 9> floats{12.5f, -3.25f, -1.0f, 1000.125f, 0.0f,
+                                      7.75f, 0.001f, 42.0f, -250.5f};
+    for (int id = 0; id <= 8; ++id) {
+        if (id != 4) {
+            instrument_->SetFloatParameter(id, floats[static_cast<size_t>(id)]);
+        }
+    }
+    instrument_->SetIntParameter(4, -12);
+    instrument_->SetIntParameter(11, 123456);
+    return *instrument_;
+}
+
+bool UpdateRunTest::Run(RecordingView& view) {
+    UpdateRunOptions options;
+    options.flash = [this](int a, int b, int c, int d) {
+        ++transfers_;
+        return FlashFirmware(a, b, c, d);
+    };
+    return RunUpdate(view, options);
+}
+
+UpdateRunTest::Parameters UpdateRunTest::ReadInstrument() const {
+    Parameters p;
+    for (int id = 0; id <= 8; ++id) {
+        if (id != 4) {
+            p.floats[static_cast<size_t>(id)] = instrument_->FloatParameter(id);
+        }
+    }
+    p.param4 = instrument_->IntParameter(4);
+    p.param11 = instrument_->IntParameter(11);
+    return p;
+}
+
+}  // namespace corvane::test

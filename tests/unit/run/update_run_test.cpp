@@ -1,0 +1,340 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/update_run.h"
+#include "device/device_timing.h"
+#include "device/notify_progress.h"
+#include "tests/support/test_address.h"
+#include "tests/unit/run/run_fixture.h"
+
+namespace corvane::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr uint16_t kRelease = 15;
+constexpr uint16_t kSetParameter = 7;
+
+// The bar of a run that saved and judged the version: the reads, closing, settling.
+std::vector<int> PositionsUpToVerdict() {
+    return {1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+}
+
+// The whole bar of a run whose first transfer took.
+std::vector<int> SuccessfulRunPositions() {
+    std::vector<int> p = PositionsUpToVerdict();
+    for (int step = 1; step <= 52; ++step) {
+        if (step != 48) {  // the flash never reports step 48
+            p.push_back(step + 12);
+        }
+    }
+    for (int position = 64; position <= 74; ++position) {
+        p.push_back(position);
+    }
+    return p;
+}
+
+struct Refusal {
+    uint8_t major;
+    uint8_t minor;
+    const char* text;
+};
+
+class RefusedVersionTest : public UpdateRunTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusedVersionTest, ClosesTheLinkAndLeavesTheInstrumentAlone) {
+    sim::Controller& instrument = StartInstrument(GetParam().major, GetParam().minor);
+    const Parameters before = ReadInstrument();
+    RecordingView view(TestOctets());
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), GetParam().text);
+    std::vector<int> expected = PositionsUpToVerdict();
+    expected.push_back(0);
+    EXPECT_EQ(view.positions, expected);
+    const sim::Stats stats = instrument.stats();
+    // The session was released before the verdict, and the PLC never touched.
+    EXPECT_EQ(stats.mailboxAnswered.count(kRelease) ? stats.mailboxAnswered.at(kRelease) : 0, 1u);
+    EXPECT_EQ(stats.stopRequests, 0u);
+    EXPECT_EQ(stats.downloadFrames, 0u);
+    EXPECT_EQ(transfers_, 0);
+    EXPECT_EQ(ReadInstrument(), before);
+    EXPECT_EQ(instrument.Firmware(), std::make_pair(GetParam().major, GetParam().minor));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
+                         ::testing::Values(Refusal{2, 9, TEXT_TOO_OLD},
+                                           Refusal{3, 3, TEXT_ALREADY_CURRENT},
+                                           Refusal{3, 4, TEXT_ALREADY_CURRENT},
+                                           Refusal{4, 0, TEXT_ALREADY_CURRENT}),
+                         [](const auto& param_info) {
+                             return "V" + std::to_string(param_info.param.major) + "_" +
+                                    std::to_string(param_info.param.minor);
+                         });
+
+class UpdatableVersionTest : public UpdateRunTest,
+                             public ::testing::WithParamInterface<std::pair<uint8_t, uint8_t>> {};
+
+TEST_P(UpdatableVersionTest, FlashesOnceAndRestoresEveryParameter) {
+    sim::Controller& instrument = StartInstrument(GetParam().first, GetParam().second);
+    const Parameters before = ReadInstrument();
+    RecordingView view(TestOctets());
+
+    EXPECT_TRUE(Run(view)) << view.Message();
+
+    EXPECT_TRUE(view.messages.empty()) << view.Message();
+    EXPECT_EQ(view.range, (std::array<int, 2>{0, 74}));
+    EXPECT_EQ(view.positions, SuccessfulRunPositions());
+    EXPECT_EQ(ProgressWindow, view.WindowHandle());
+    EXPECT_EQ(transfers_, 1);
+    const sim::Stats stats = instrument.stats();
+    EXPECT_EQ(stats.imagesInstalled, 1u);
+    EXPECT_EQ(instrument.Firmware(), std::make_pair(uint8_t{3}, uint8_t{3}));
+    // The image reset the instrument to factory values; the run put every value back,
+    // the float -1.0 and both integer parameters included.
+    EXPECT_EQ(ReadInstrument(), before);
+    EXPECT_EQ(instrument.FloatParameter(2), -1.0f);
+    // Both sessions were released.
+    EXPECT_EQ(stats.mailboxAnswered.at(kRelease), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, UpdatableVersionTest,
+                         ::testing::Values(std::pair<uint8_t, uint8_t>{3, 0},
+                                           std::pair<uint8_t, uint8_t>{3, 25},
+                                           std::pair<uint8_t, uint8_t>{3, 29}),
+                         [](const auto& param_info) {
+                             return "V" + std::to_string(param_info.param.first) + "_" +
+                                    std::to_string(param_info.param.second);
+                         });
+
+TEST_F(UpdateRunTest, NothingAtTheAddressIsReportedWithoutAnyTransfer) {
+    options_.faults.refuseConnect = true;
+    sim::Controller& instrument = StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), TEXT_CONNECT_FAILED);
+    EXPECT_TRUE(view.positions.empty());  // the bar is left where it was
+    EXPECT_EQ(view.range, (std::array<int, 2>{0, 74}));
+    EXPECT_EQ(transfers_, 0);
+    EXPECT_EQ(instrument.stats().connectionsAccepted, 0u);
+    EXPECT_EQ(instrument.stats().downloadFrames, 0u);
+}
+
+TEST_F(UpdateRunTest, InstrumentThatNeverComesBackGetsFifteenTransfers) {
+    sleepDivisor_ = 200;
+    options_.faults.neverReturn = true;
+    sim::Controller& instrument = StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(transfers_, MAX_FLASH_ATTEMPTS);
+    EXPECT_EQ(view.Message(), TEXT_UNKNOWN_ERROR);
+    EXPECT_EQ(view.Position(), 0);
+    EXPECT_EQ(instrument.stats().imagesInstalled, 1u);
+}
+
+TEST_F(UpdateRunTest, InstrumentBackWithItsOldFirmwareIsAFailure) {
+    options_.faults.rejectImage = true;
+    sim::Controller& instrument = StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), TEXT_UNKNOWN_ERROR);
+    EXPECT_EQ(view.Position(), 0);
+    EXPECT_EQ(transfers_, 1);
+    EXPECT_EQ(instrument.stats().rebootsCompleted, 1u);
+    EXPECT_EQ(instrument.stats().mailboxReceived.count(kSetParameter), 0u);
+}
+
+TEST_F(UpdateRunTest, UnansweredParameterReadStopsTheRunBeforeThePlcIsTouched) {
+    device::ScopedDeviceTimingForTesting timing(milliseconds(300), milliseconds(5000));
+    sim::Controller& instrument = StartInstrument(3, 1);
+    const Parameters before = ReadInstrument();
+    RecordingView view(TestOctets());
+    // Position 5 is set just before parameter 5 is read; only that read goes unanswered.
+    view.onPosition = [&](int position) {
+        sim::Faults faults;
+        faults.mailboxSilent = position == 5;
+        instrument.SetFaults(faults);
+    };
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), TEXT_READ_FAILED);
+    std::vector<int> expected = PositionsUpToVerdict();
+    expected.push_back(0);
+    EXPECT_EQ(view.positions, expected);
+    EXPECT_EQ(instrument.stats().stopRequests, 0u);
+    EXPECT_EQ(transfers_, 0);
+    EXPECT_EQ(ReadInstrument(), before);
+}
+
+TEST_F(UpdateRunTest, InstrumentBusyAfterItsRestartStillGetsEveryParameterBack) {
+    // The busy time is real; the run's one-second retries are shortened to a quarter, which
+    // still gives it 7.5 s in all.
+    sleepDivisor_ = 4;
+    options_.faults.busyAfterRebootMs = 5000;
+    sim::Controller& instrument = StartInstrument(3, 1);
+    const Parameters before = ReadInstrument();
+    RecordingView view(TestOctets());
+
+    EXPECT_TRUE(Run(view)) << view.Message();
+
+    EXPECT_EQ(ReadInstrument(), before);
+    EXPECT_EQ(view.Position(), 74);
+    EXPECT_EQ(instrument.Firmware(), std::make_pair(uint8_t{3}, uint8_t{3}));
+    EXPECT_GE(instrument.stats().mailboxAnswered.at(kSetParameter), 10u);
+}
+
+TEST_F(UpdateRunTest, InstrumentBusyForGoodIsAFailureAfterThirtyRetries) {
+    sleepDivisor_ = 100;
+    options_.faults.busyAfterRebootMs = 600000;
+    sim::Controller& instrument = StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+    // Pauses taken once the instrument is back: the write retries, and at most the one
+    // restart wait after which the run found it.
+    int pausesAfterReturn = 0;
+    platform::ScopedFixedSleeper counting([&](milliseconds duration) {
+        if (instrument.stats().rebootsCompleted > 0) {
+            ++pausesAfterReturn;
+            EXPECT_EQ(duration, milliseconds(1000));
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    });
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), TEXT_RESTORE_FAILED);
+    EXPECT_EQ(view.Position(), 0);
+    EXPECT_GE(pausesAfterReturn, MAX_BUSY_WRITE_RETRIES);
+    EXPECT_LE(pausesAfterReturn, MAX_BUSY_WRITE_RETRIES + 1);
+    // Refused on this side while busy: nothing reached the instrument, which still has its
+    // factory values, and the link was closed at the end.
+    EXPECT_EQ(instrument.stats().mailboxReceived.count(kSetParameter), 0u);
+    EXPECT_EQ(instrument.FloatParameter(0), sim::Controller::FactoryFloatParameter(0));
+    EXPECT_EQ(instrument.stats().mailboxAnswered.at(kRelease), 2u);
+}
+
+TEST_F(UpdateRunTest, UnansweredWriteIsAFailureButEveryOtherWriteIsMade) {
+    device::ScopedDeviceTimingForTesting timing(milliseconds(300), milliseconds(5000));
+    sim::Controller& instrument = StartInstrument(3, 1);
+    const Parameters before = ReadInstrument();
+    RecordingView view(TestOctets());
+    // Position 65 follows the write of parameter 1: the write of parameter 2 goes unanswered.
+    view.onPosition = [&](int position) {
+        if (position >= 64) {
+            sim::Faults faults;
+            faults.mailboxSilent = position == 65;
+            instrument.SetFaults(faults);
+        }
+    };
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), TEXT_RESTORE_FAILED);
+    EXPECT_EQ(view.Position(), 0);
+    // All ten writes reached the instrument; the ones after the unanswered one took.
+    EXPECT_EQ(instrument.stats().mailboxReceived.at(kSetParameter), 10u);
+    Parameters after = ReadInstrument();
+    after.floats[2] = before.floats[2];  // taken or not: the instrument never said
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(UpdateRunTest, UnansweredReleaseDoesNotKeepTheSessionFromReconnecting) {
+    // An open session would refuse the Connect after the transfer on this side.
+    device::ScopedDeviceTimingForTesting timing(milliseconds(300), milliseconds(5000));
+    options_.faults.releaseSilent = true;
+    StartInstrument(3, 1);
+    const Parameters before = ReadInstrument();
+    RecordingView view(TestOctets());
+
+    EXPECT_TRUE(Run(view)) << view.Message();
+
+    EXPECT_EQ(transfers_, 1);
+    EXPECT_EQ(ReadInstrument(), before);
+}
+
+TEST_F(UpdateRunTest, UnansweredRegistrationAfterTheRestartStillRestores) {
+    // Connect then fails, but the session it opened carries the new firmware.
+    device::ScopedDeviceTimingForTesting timing(milliseconds(300), milliseconds(5000));
+    sim::Controller& instrument = StartInstrument(3, 1);
+    const Parameters before = ReadInstrument();
+    RecordingView view(TestOctets());
+    view.onPosition = [&](int position) {
+        if (position == 13) {  // the transfer has begun
+            sim::Faults faults;
+            faults.registerSilent = true;
+            instrument.SetFaults(faults);
+        }
+    };
+
+    EXPECT_TRUE(Run(view)) << view.Message();
+
+    EXPECT_EQ(transfers_, 1);
+    EXPECT_EQ(ReadInstrument(), before);
+}
+
+TEST_F(UpdateRunTest, SecondRunAfterAFailureSavesTheParametersAgain) {
+    options_.faults.rejectImage = true;
+    sim::Controller& instrument = StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+    ASSERT_FALSE(Run(view));
+
+    instrument.SetFaults({});
+    instrument.SetFloatParameter(0, 99.5f);
+    instrument.SetIntParameter(11, -7);
+    const Parameters changed = ReadInstrument();
+    view.positions.clear();
+    view.messages.clear();
+
+    EXPECT_TRUE(Run(view)) << view.Message();
+
+    EXPECT_EQ(view.positions, SuccessfulRunPositions());
+    EXPECT_EQ(ReadInstrument(), changed);
+    EXPECT_EQ(instrument.stats().connectionsAccepted > 0, true);
+    EXPECT_EQ(transfers_, 2);
+}
+
+TEST_F(UpdateRunTest, ExceptionInsideTheRunIsAFailureAndReleasesTheSession) {
+    sim::Controller& instrument = StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+    view.onPosition = [](int position) {
+        if (position == 5) {
+            throw std::runtime_error("window gone");
+        }
+    };
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), TEXT_UNKNOWN_ERROR);
+    EXPECT_EQ(instrument.stats().mailboxAnswered.at(kRelease), 1u);
+    EXPECT_EQ(instrument.stats().stopRequests, 0u);
+}
+
+TEST_F(UpdateRunTest, RunPumpsTheWindowBeforeItConnects) {
+    options_.faults.refuseConnect = true;
+    StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+    bool painted = false;
+    platform::WindowHandle window =
+        platform::CreateTestWindow([&](const auto&) { painted = true; });
+    platform::PostWindowMessage(window, 0x000F /* a paint request */, 0, 0);
+
+    Run(view);
+
+    EXPECT_TRUE(painted);
+    EXPECT_GE(view.pumps, 1);
+    platform::DestroyTestWindow(window);
+}
+
+}  // namespace
+}  // namespace corvane::test
