@@ -5,4 +5,5 @@
 void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
 
 BEGIN_MESSAGE_MAP(CButton, CWnd)
-MapReflectedDrawItem<&ThisClass::OnReflectedDrawItem>(), END_MESSAGE_MAP()
+    MapReflectedDrawItem<&ThisClass::OnReflectedDrawItem>(),
+END_MESSAGE_MAP()

@@ -144,5 +144,6 @@ LRESULT CDialog::OnInitDialogMessage(WPARAM, LPARAM) {
 }
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
-MapMessage<WM_INITDIALOG, &ThisClass::OnInitDialogMessage>(), MapCommand<IDOK, &ThisClass::OnOK>(),
-    MapCommand<IDCANCEL, &ThisClass::OnCancel>(), END_MESSAGE_MAP()
+    MapMessage<WM_INITDIALOG, &ThisClass::OnInitDialogMessage>(),
+        MapCommand<IDOK, &ThisClass::OnOK>(), MapCommand<IDCANCEL, &ThisClass::OnCancel>(),
+END_MESSAGE_MAP()

@@ -30,9 +30,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(RecordingLabel, CStatic)
-MapMessage<WM_SETTEXT, &ThisClass::OnSetText>(), END_MESSAGE_MAP()
+    MapMessage<WM_SETTEXT, &ThisClass::OnSetText>(),
+END_MESSAGE_MAP()
 
-                                                     class BindingDialog : public CDialog {
+class BindingDialog : public CDialog {
 public:
     BindingDialog() : CDialog(IDD_KESTRUP_DIALOG) {}
     RecordingLabel title;

@@ -44,12 +44,12 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(FilteringButton, CButton)
-MapMessage<WM_SWALLOWED, &ThisClass::Record<WM_SWALLOWED>>(),
-    MapMessage<WM_REWRITTEN_FROM, &ThisClass::Record<WM_REWRITTEN_FROM>>(),
-    MapMessage<WM_REWRITTEN_TO, &ThisClass::Record<WM_REWRITTEN_TO>>(),
-    END_MESSAGE_MAP()
+    MapMessage<WM_SWALLOWED, &ThisClass::Record<WM_SWALLOWED>>(),
+        MapMessage<WM_REWRITTEN_FROM, &ThisClass::Record<WM_REWRITTEN_FROM>>(),
+        MapMessage<WM_REWRITTEN_TO, &ThisClass::Record<WM_REWRITTEN_TO>>(),
+END_MESSAGE_MAP()
 
-        class LoopDialog : public CDialog {
+class LoopDialog : public CDialog {
 public:
     LoopDialog() : CDialog(IDD_KESTRUP_DIALOG) {}
     FilteringButton next;
@@ -72,9 +72,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(LoopDialog, CDialog)
-MapCommand<IDC_CANCEL, &ThisClass::OnCancelButton>(), END_MESSAGE_MAP()
+    MapCommand<IDC_CANCEL, &ThisClass::OnCancelButton>(),
+END_MESSAGE_MAP()
 
-                                                          class ModalLoop : public ::testing::Test {
+class ModalLoop : public ::testing::Test {
 protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};

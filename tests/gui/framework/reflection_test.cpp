@@ -38,10 +38,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(AnsweringLabel, CStatic)
-MapReflectedCtlColor<&ThisClass::CtlColor>(), END_MESSAGE_MAP()
+    MapReflectedCtlColor<&ThisClass::CtlColor>(),
+END_MESSAGE_MAP()
 
-    // A button that sees its own clicks and, optionally, keeps them from the parent.
-    class ClickSeeingButton : public CButton {
+// A button that sees its own clicks and, optionally, keeps them from the parent.
+class ClickSeeingButton : public CButton {
 public:
     bool consume = false;
     int clicks = 0;
@@ -54,10 +55,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(ClickSeeingButton, CButton)
-MapReflectedCommand<BN_CLICKED, &ThisClass::OnClicked>(), END_MESSAGE_MAP()
+    MapReflectedCommand<BN_CLICKED, &ThisClass::OnClicked>(),
+END_MESSAGE_MAP()
 
-    // A button that switches itself to owner drawing when bound, as a skinned button does.
-    class OwnerDrawnButton : public CButton {
+// A button that switches itself to owner drawing when bound, as a skinned button does.
+class OwnerDrawnButton : public CButton {
 public:
     int draws = 0;
     HWND drawnWindow = nullptr;
@@ -95,10 +97,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(ProbeDialogBase, CDialog)
-MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(), MapMessage<WM_PROBE_B, &ThisClass::OnProbeB>(),
-    END_MESSAGE_MAP()
+    MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(), MapMessage<WM_PROBE_B, &ThisClass::OnProbeB>(),
+END_MESSAGE_MAP()
 
-        class ProbeDialog : public ProbeDialogBase {
+class ProbeDialog : public ProbeDialogBase {
 public:
     AnsweringLabel title;
     AnsweringLabel message;
@@ -131,11 +133,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(ProbeDialog, ProbeDialogBase)
-MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(), MapCommand<IDC_NEXT, &ThisClass::OnNext>(),
-    MapCtlColor<&ThisClass::OnCtlColor>(),
-    END_MESSAGE_MAP()
+    MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(), MapCommand<IDC_NEXT, &ThisClass::OnNext>(),
+        MapCtlColor<&ThisClass::OnCtlColor>(),
+END_MESSAGE_MAP()
 
-        class Reflection : public ::testing::Test {
+class Reflection : public ::testing::Test {
 protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
