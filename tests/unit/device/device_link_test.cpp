@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "device/device_messages.h"
@@ -139,6 +141,9 @@ struct VersionCase {
     uint8_t minor;
     float expected;
 };
+void PrintTo(const VersionCase& c, std::ostream* out) {
+    *out << "minor " << int{c.minor};
+}
 
 class VersionAtConnect : public DeviceLinkTest,
                          public ::testing::WithParamInterface<VersionCase> {};
@@ -152,7 +157,10 @@ TEST_P(VersionAtConnect, MinorIsScaledByItsDecimalPlaces) {
 INSTANTIATE_TEST_SUITE_P(Minors, VersionAtConnect,
                          ::testing::Values(VersionCase{3, 3.3f}, VersionCase{9, 3.9f},
                                            VersionCase{10, 3.1f}, VersionCase{12, 3.12f},
-                                           VersionCase{100, 3.1f}, VersionCase{125, 3.125f}));
+                                           VersionCase{100, 3.1f}, VersionCase{125, 3.125f}),
+                         [](const auto& testCase) {
+                             return "Minor" + std::to_string(testCase.param.minor);
+                         });
 
 TEST_F(DeviceLinkTest, ConnectWhileConnectedIsRefusedAndChangesNothing) {
     ASSERT_EQ(Connect(), -1);
@@ -349,11 +357,15 @@ TEST_F(DeviceLinkTest, WorkerWritesEachRequestOnce) {
 }
 
 struct WriteCase {
+    const char* name;
     int16_t id;
     float value;
     bool integer;
     double expected;
 };
+void PrintTo(const WriteCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ParameterWrite : public DeviceLinkTest, public ::testing::WithParamInterface<WriteCase> {};
 
@@ -369,18 +381,23 @@ TEST_P(ParameterWrite, ReachesTheDeviceInItsCoding) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ids, ParameterWrite,
-                         ::testing::Values(WriteCase{4, 12.9f, true, 12},
-                                           WriteCase{4, -12.9f, true, -12},
-                                           WriteCase{11, -70000.75f, true, -70000},
-                                           WriteCase{0, 1.25f, false, 1.25},
-                                           WriteCase{8, -3.5f, false, -3.5}));
+                         ::testing::Values(WriteCase{"Id4Positive", 4, 12.9f, true, 12},
+                                           WriteCase{"Id4Negative", 4, -12.9f, true, -12},
+                                           WriteCase{"Id11", 11, -70000.75f, true, -70000},
+                                           WriteCase{"Id0", 0, 1.25f, false, 1.25},
+                                           WriteCase{"Id8", 8, -3.5f, false, -3.5}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 struct ReadCase {
+    const char* name;
     int16_t id;
     bool integer;
     double stored;
     float expected;
 };
+void PrintTo(const ReadCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ParameterRead : public DeviceLinkTest, public ::testing::WithParamInterface<ReadCase> {};
 
@@ -396,11 +413,12 @@ TEST_P(ParameterRead, ComesBackAsAFloat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ids, ParameterRead,
-                         ::testing::Values(ReadCase{2, false, 0.125, 0.125f},
-                                           ReadCase{7, false, -2.5, -2.5f},
-                                           ReadCase{4, true, -300, -300.0f},
-                                           ReadCase{9, true, -5, -5.0f},
-                                           ReadCase{11, true, 70000, 70000.0f}));
+                         ::testing::Values(ReadCase{"Id2", 2, false, 0.125, 0.125f},
+                                           ReadCase{"Id7", 7, false, -2.5, -2.5f},
+                                           ReadCase{"Id4", 4, true, -300, -300.0f},
+                                           ReadCase{"Id9", 9, true, -5, -5.0f},
+                                           ReadCase{"Id11", 11, true, 70000, 70000.0f}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(DeviceLinkTest, UnknownParameterIsAskedForButGivesMinusOne) {
     ASSERT_EQ(Connect(), -1);

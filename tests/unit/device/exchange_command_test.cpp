@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -145,6 +147,9 @@ struct MatchCase {
     MailboxRecord answer;            // what the device then puts there
     bool answered;
 };
+void PrintTo(const MatchCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ExchangeMatching : public ExchangeCommandTest,
                          public ::testing::WithParamInterface<MatchCase> {};

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <ostream>
+#include <string>
 
 #include "device/mailbox_record.h"
 
@@ -22,10 +24,14 @@ MailboxRecord ResponseWithValueBytes(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t
 }
 
 struct DecodeCase {
+    const char* name;
     int16_t id;
     std::array<uint8_t, 4> bytes;
     float expected;
 };
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DecodeParameter : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -40,13 +46,14 @@ TEST_P(DecodeParameter, ReadsTheValueAsTheParameterIsCoded) {
 // 1.5f is 0x3FC00000; the integer cases carry bytes beyond their width that must not count.
 INSTANTIATE_TEST_SUITE_P(
     Codings, DecodeParameter,
-    ::testing::Values(DecodeCase{0, {0x00, 0x00, 0xC0, 0x3F}, 1.5f},
-                      DecodeCase{8, {0x00, 0x00, 0x80, 0xBF}, -1.0f},
-                      DecodeCase{4, {0xF9, 0xFF, 0x12, 0x34}, -7.0f},       // 16-bit signed
-                      DecodeCase{4, {0x39, 0x30, 0xFF, 0xFF}, 12345.0f},    // high word ignored
-                      DecodeCase{9, {0xFE, 0x55, 0x55, 0x55}, -2.0f},       // 8-bit signed
-                      DecodeCase{11, {0x40, 0xE2, 0x01, 0x00}, 123456.0f},  // 32-bit signed
-                      DecodeCase{11, {0xFF, 0xFF, 0xFF, 0xFF}, -1.0f}));
+    ::testing::Values(DecodeCase{"Float", 0, {0x00, 0x00, 0xC0, 0x3F}, 1.5f},
+                      DecodeCase{"FloatMinusOne", 8, {0x00, 0x00, 0x80, 0xBF}, -1.0f},
+                      DecodeCase{"Int16Negative", 4, {0xF9, 0xFF, 0x12, 0x34}, -7.0f},
+                      DecodeCase{"Int16HighWordIgnored", 4, {0x39, 0x30, 0xFF, 0xFF}, 12345.0f},
+                      DecodeCase{"Int8Negative", 9, {0xFE, 0x55, 0x55, 0x55}, -2.0f},
+                      DecodeCase{"Int32", 11, {0x40, 0xE2, 0x01, 0x00}, 123456.0f},
+                      DecodeCase{"Int32MinusOne", 11, {0xFF, 0xFF, 0xFF, 0xFF}, -1.0f}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(DecodeParameter, IdsWithoutValueCodingGiveNothing) {
     const MailboxRecord record = ResponseWithValueBytes(1, 2, 3, 4);
@@ -111,6 +118,12 @@ struct VersionCase {
     uint8_t minor;
     float expected;
 };
+void PrintTo(const VersionCase& c, std::ostream* out) {
+    *out << int{c.major} << "." << int{c.minor};
+}
+std::string VersionName(const ::testing::TestParamInfo<VersionCase>& info) {
+    return "Major" + std::to_string(info.param.major) + "Minor" + std::to_string(info.param.minor);
+}
 
 class FirmwareVersion : public ::testing::TestWithParam<VersionCase> {};
 
@@ -125,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Minors, FirmwareVersion,
                                            VersionCase{3, 9, 3.9f}, VersionCase{3, 10, 3.1f},
                                            VersionCase{3, 12, 3.12f}, VersionCase{3, 99, 3.99f},
                                            VersionCase{3, 100, 3.1f}, VersionCase{3, 125, 3.125f},
-                                           VersionCase{2, 255, 2.255f}));
+                                           VersionCase{2, 255, 2.255f}),
+                         VersionName);
 
 TEST(MailboxRecord, FieldsSitWhereThePlcProgramExpectsThem) {
     MailboxRecord record = device::MakeRequest(CMD_GET_PARAMETER);
