@@ -1,0 +1,317 @@
+// The whole update run against every fault the simulated instrument can show, alone and in the
+// combinations that matter. For each: the outcome and its text, how many transfers were made,
+// the PLC left running wherever the instrument still answers, and no parameter lost or changed
+// unless the run says so.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/device_timing.h"
+#include "platform/ads_client_testing.h"
+#include "platform/sleeper.h"
+#include "tests/support/test_address.h"
+#include "tests/unit/faults/run_harness.h"
+
+namespace corvane::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+// What must hold for the instrument's parameters after the run.
+enum class Kept {
+    kAll,             // every carried parameter holds the value it had before the run
+    kLossReported,    // the image reset them and they could not be put back: the run says so
+    kInstrumentGone,  // the instrument never answers again; nothing can be read or restored
+};
+
+struct FaultCase {
+    const char* name;
+    sim::Faults faults;
+    // Empty: the run succeeds and shows no text of its own. Otherwise it fails with one of
+    // these; a fault that strikes wherever the connection happens to be can end the run at
+    // more than one point, and each of them is sound.
+    std::vector<std::string> texts;
+    int minTransfers;
+    int maxTransfers;
+    bool newFirmware;  // the instrument ends with the embedded image's version
+    Kept kept;
+    bool reachable;  // the instrument answers at the end
+    // Slow replies need the exchange's full time limit; every other case gets a short one so
+    // the silent faults do not take ten seconds each.
+    milliseconds exchangeLimit{500};
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+sim::Faults With(void (*set)(sim::Faults&)) {
+    sim::Faults f;
+    set(f);
+    return f;
+}
+
+const FaultCase kCases[] = {
+    {"NoFault", {}, {}, 1, 1, true, Kept::kAll, true},
+    {"RefusedConnection",
+     With([](sim::Faults& f) { f.refuseConnect = true; }),
+     {TEXT_CONNECT_FAILED},
+     0,
+     0,
+     false,
+     Kept::kAll,
+     false},
+    {"ErrorInStatusBlock",
+     With([](sim::Faults& f) { f.statusError = true; }),
+     {TEXT_CONNECT_FAILED},
+     0,
+     0,
+     false,
+     Kept::kAll,
+     true},
+    {"SilentMailbox",
+     With([](sim::Faults& f) { f.mailboxSilent = true; }),
+     {TEXT_CONNECT_FAILED},
+     0,
+     0,
+     false,
+     Kept::kAll,
+     true},
+    {"SilentRegistration",
+     With([](sim::Faults& f) { f.registerSilent = true; }),
+     {TEXT_CONNECT_FAILED},
+     0,
+     0,
+     false,
+     Kept::kAll,
+     true},
+    {"SilentRelease",
+     With([](sim::Faults& f) { f.releaseSilent = true; }),
+     {},
+     1,
+     1,
+     true,
+     Kept::kAll,
+     true},
+    {"BusyAfterReboot",
+     With([](sim::Faults& f) { f.busyAfterRebootMs = 300; }),
+     {},
+     1,
+     1,
+     true,
+     Kept::kAll,
+     true},
+    {"BusyThroughout",
+     With([](sim::Faults& f) { f.busy = true; }),
+     {TEXT_RESTORE_FAILED},
+     1,
+     1,
+     true,
+     Kept::kLossReported,
+     true},
+    {"DownloadSilent",
+     With([](sim::Faults& f) { f.downloadSilent = true; }),
+     {},
+     1,
+     1,
+     true,
+     Kept::kAll,
+     true},
+    {"DownloadErroring",
+     With([](sim::Faults& f) { f.downloadError = true; }),
+     {},
+     1,
+     1,
+     true,
+     Kept::kAll,
+     true},
+    {"DownloadDroppedAfter10Frames",
+     With([](sim::Faults& f) { f.downloadDropAfter = 10; }),
+     {TEXT_UNKNOWN_ERROR},
+     1,
+     1,
+     false,
+     Kept::kAll,
+     true},
+    {"ImageNotInstalled",
+     With([](sim::Faults& f) { f.rejectImage = true; }),
+     {TEXT_UNKNOWN_ERROR},
+     1,
+     1,
+     false,
+     Kept::kAll,
+     true},
+    {"NeverComesBack",
+     With([](sim::Faults& f) { f.neverReturn = true; }),
+     {TEXT_UNKNOWN_ERROR},
+     MAX_FLASH_ATTEMPTS,
+     MAX_FLASH_ATTEMPTS,
+     true,
+     Kept::kInstrumentGone,
+     false},
+    // The connection goes wherever the run happens to be: at the connect, amid the reads, or
+    // in the transfer. Each ends in an honest failure with nothing lost.
+    {"EveryConnectionDroppedAfter4Requests",
+     With([](sim::Faults& f) { f.dropAfter = 4; }),
+     {TEXT_CONNECT_FAILED, TEXT_READ_FAILED, TEXT_UNKNOWN_ERROR},
+     0,
+     1,
+     false,
+     Kept::kAll,
+     true},
+    // The transfer does not wait for the instrument to take each frame, so the request to run
+    // the PLC overtakes a download the instrument is still taking in: nothing is installed,
+    // and the run says so.
+    {"SlowReplies500ms",
+     With([](sim::Faults& f) { f.delayMs = 500; }),
+     {TEXT_UNKNOWN_ERROR},
+     1,
+     1,
+     false,
+     Kept::kAll,
+     true,
+     milliseconds(10000)},
+    // Combinations.
+    {"DownloadSilentThenBusyAfterReboot",
+     With([](sim::Faults& f) {
+         f.downloadSilent = true;
+         f.busyAfterRebootMs = 300;
+     }),
+     {},
+     1,
+     1,
+     true,
+     Kept::kAll,
+     true},
+    {"SilentReleaseAndImageNotInstalled",
+     With([](sim::Faults& f) {
+         f.releaseSilent = true;
+         f.rejectImage = true;
+     }),
+     {TEXT_UNKNOWN_ERROR},
+     1,
+     1,
+     false,
+     Kept::kAll,
+     true},
+    {"DownloadErroringAndDropped",
+     With([](sim::Faults& f) {
+         f.downloadError = true;
+         f.downloadDropAfter = 20;
+     }),
+     {TEXT_UNKNOWN_ERROR},
+     1,
+     1,
+     false,
+     Kept::kAll,
+     true},
+    {"NeverComesBackAfterSilentDownload",
+     With([](sim::Faults& f) {
+         f.downloadSilent = true;
+         f.neverReturn = true;
+     }),
+     {TEXT_UNKNOWN_ERROR},
+     MAX_FLASH_ATTEMPTS,
+     MAX_FLASH_ATTEMPTS,
+     true,
+     Kept::kInstrumentGone,
+     false},
+};
+
+class FaultMatrixTest : public ::testing::TestWithParam<FaultCase> {
+protected:
+    void SetUp() override {
+        AdsClientResetForTests();
+        // The run's fixed waits (settling, retry pauses, busy retries) at a fiftieth: a busy
+        // time of 300 ms still outlasts several retries and ends well within all thirty.
+        sleeper_ = std::make_unique<platform::ScopedFixedSleeper>(
+            [](milliseconds duration) { std::this_thread::sleep_for(duration / 50); });
+        timing_ = std::make_unique<device::ScopedDeviceTimingForTesting>(GetParam().exchangeLimit,
+                                                                         milliseconds(5000));
+    }
+    void TearDown() override {
+        timing_.reset();
+        sleeper_.reset();
+        AdsClientResetForTests();
+    }
+
+    std::unique_ptr<platform::ScopedFixedSleeper> sleeper_;
+    std::unique_ptr<device::ScopedDeviceTimingForTesting> timing_;
+};
+
+TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
+    const FaultCase& c = GetParam();
+    sim::Options options;
+    options.listen = TestOctets();
+    options.firmwareMajor = 3;
+    options.firmwareMinor = 1;
+    options.rebootMs = 150;
+    options.faults = c.faults;
+    sim::Controller instrument(options);
+    ASSERT_TRUE(instrument.Start()) << instrument.LastError();
+    GiveKnownParameters(instrument);
+    const CarriedParameters before = ReadCarried(instrument);
+
+    const RunResult result = RunWholeUpdate(TestOctets());
+
+    const bool succeeds = c.texts.empty();
+    EXPECT_EQ(result.ok, succeeds);
+    if (succeeds) {
+        EXPECT_EQ(result.message, "");
+    } else {
+        EXPECT_THAT(c.texts, ::testing::Contains(result.message));
+    }
+    // A finished bar, or one set back to the start (a refused connection leaves it there).
+    EXPECT_EQ(result.position, succeeds ? 74 : 0);
+    EXPECT_GE(result.transfers, c.minTransfers);
+    EXPECT_LE(result.transfers, c.maxTransfers);
+
+    // A reboot the run set off may still be under way; the instrument's state counts once it is
+    // back (or, for one that never returns, once it went down).
+    ASSERT_TRUE(instrument.WaitFor([](const sim::Stats& s) { return !s.rebooting || !s.listening; },
+                                   milliseconds(5000)));
+    const sim::Stats stats = instrument.stats();
+    if (c.reachable) {
+        EXPECT_TRUE(stats.listening);
+        EXPECT_EQ(instrument.PlcState(), 5) << "the PLC was left stopped";
+    }
+    if (c.kept != Kept::kInstrumentGone) {
+        const auto expected = c.newFirmware ? std::make_pair(uint8_t{3}, uint8_t{3})
+                                            : std::make_pair(uint8_t{3}, uint8_t{1});
+        EXPECT_EQ(instrument.Firmware(), expected);
+    }
+    const CarriedParameters after = ReadCarried(instrument);
+    switch (c.kept) {
+        case Kept::kAll:
+            EXPECT_EQ(after, before)
+                << "before: " << Describe(before) << "\nafter:  " << Describe(after);
+            break;
+        case Kept::kLossReported:
+            EXPECT_FALSE(result.ok);
+            EXPECT_EQ(result.message, TEXT_RESTORE_FAILED);
+            break;
+        case Kept::kInstrumentGone:
+            EXPECT_FALSE(result.ok);
+            EXPECT_FALSE(stats.listening);
+            break;
+    }
+    // A run that ended before its transfer never touched the PLC or the download.
+    if (result.transfers == 0) {
+        EXPECT_EQ(stats.stopRequests, 0u);
+        EXPECT_EQ(stats.downloadFrames, 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<FaultCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+}  // namespace
+}  // namespace corvane::test

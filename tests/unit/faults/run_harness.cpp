@@ -1,0 +1,81 @@
+#include "tests/unit/faults/run_harness.h"
+
+#include <sstream>
+
+#include "app/wizard_constants.h"
+#include "device/device_messages.h"
+#include "device/notify_progress.h"
+#include "transfer/flash_firmware.h"
+
+namespace corvane::test {
+
+HarnessView::HarnessView(std::array<uint8_t, 4> address) : address_(address) {
+    window_ = platform::CreateTestWindow([this](const platform::WindowMessage& m) {
+        if (m.message == WM_FLASH_STEP) {
+            position_ = static_cast<int>(m.wParam) + FLASH_STEP_OFFSET;
+        }
+    });
+}
+
+HarnessView::~HarnessView() {
+    platform::DestroyTestWindow(window_);
+}
+
+void HarnessView::PumpPendingMessages() {
+    platform::PumpAllMessages();
+}
+
+void GiveKnownParameters(sim::Controller& instrument) {
+    const std::array<float, 9> floats{-7.5f, 1.0e-6f,   -1.0f,  65535.25f, 0.0f,
+                                      3.75f, -0.03125f, 2.5e6f, 19.0f};
+    for (int id = 0; id <= 8; ++id) {
+        if (id != 4) {
+            instrument.SetFloatParameter(id, floats[static_cast<size_t>(id)]);
+        }
+    }
+    instrument.SetIntParameter(4, -321);
+    instrument.SetIntParameter(11, 7200001);
+}
+
+CarriedParameters ReadCarried(const sim::Controller& instrument) {
+    CarriedParameters p;
+    for (int id = 0; id <= 8; ++id) {
+        if (id != 4) {
+            p.floats[static_cast<size_t>(id)] = instrument.FloatParameter(id);
+        }
+    }
+    p.param4 = instrument.IntParameter(4);
+    p.param11 = instrument.IntParameter(11);
+    return p;
+}
+
+std::string Describe(const CarriedParameters& p) {
+    std::ostringstream out;
+    for (int id = 0; id <= 8; ++id) {
+        if (id != 4) {
+            out << id << "=" << p.floats[static_cast<size_t>(id)] << " ";
+        }
+    }
+    out << "4=" << p.param4 << " 11=" << p.param11;
+    return out.str();
+}
+
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address) {
+    HarnessView view(address);
+    RunResult result;
+    UpdateRunOptions options;
+    options.flash = [&result](int a, int b, int c, int d) {
+        ++result.transfers;
+        return FlashFirmware(a, b, c, d);
+    };
+    result.ok = RunUpdate(view, options);
+    if (!view.Messages().empty()) {
+        result.message = view.Messages().back();
+    }
+    result.position = view.Position();
+    // The view's window goes with it; nothing may post to it afterwards.
+    ProgressWindow = nullptr;
+    return result;
+}
+
+}  // namespace corvane::test

@@ -1,0 +1,71 @@
+// What the fault matrix and the endurance runs share: a stand-in for the wizard's window, a
+// simulated instrument holding known parameter values, and the whole update run driven the way
+// the wizard drives it, with the fixed waits shortened.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/update_run.h"
+#include "platform/window_message.h"
+#include "sim/controller.h"
+
+namespace corvane::test {
+
+// The wizard's side of a run: records the texts and bar positions the run shows, and moves the
+// bar on WM_FLASH_STEP as the dialog's handler does.
+class HarnessView : public UpdateRunView {
+public:
+    explicit HarnessView(std::array<uint8_t, 4> address);
+    ~HarnessView() override;
+    HarnessView(const HarnessView&) = delete;
+    HarnessView& operator=(const HarnessView&) = delete;
+
+    std::array<uint8_t, 4> ReadAddress() override { return address_; }
+    void SetProgressRange(int, int) override {}
+    void SetProgressPosition(int position) override { position_ = position; }
+    void SetMessageText(const std::string& text) override { messages_.push_back(text); }
+    platform::WindowHandle WindowHandle() override { return window_; }
+    void PumpPendingMessages() override;
+
+    int Position() const { return position_; }
+    const std::vector<std::string>& Messages() const { return messages_; }
+
+private:
+    std::array<uint8_t, 4> address_;
+    platform::WindowHandle window_ = nullptr;
+    int position_ = 0;
+    std::vector<std::string> messages_;
+};
+
+// The values of every parameter the run carries across an update (id 9 cannot be written by
+// the tool and id 10 is the firmware version, so neither is carried).
+struct CarriedParameters {
+    std::array<float, 9> floats{};  // ids 0 to 3 and 5 to 8; slot 4 unused
+    int32_t param4 = 0;
+    int32_t param11 = 0;
+    bool operator==(const CarriedParameters&) const = default;
+};
+
+// Gives the instrument values unlike both its initial and its factory values, a valid -1.0
+// among them, so a lost, a reset or a garbled value shows.
+void GiveKnownParameters(sim::Controller& instrument);
+CarriedParameters ReadCarried(const sim::Controller& instrument);
+std::string Describe(const CarriedParameters& p);
+
+struct RunResult {
+    bool ok = false;
+    std::string message;  // the last text the run showed; empty when it showed none
+    int transfers = 0;
+    int position = 0;
+};
+
+// One whole update against the instrument at `address`, through FlashFirmware, counting the
+// transfers. The caller installs the shortened sleeper.
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address);
+
+}  // namespace corvane::test
