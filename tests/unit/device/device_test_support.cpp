@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "device/device_messages.h"
+#include "tests/unit/device/recording_window.h"
 #include "tests/support/test_address.h"
 
 namespace corvane::test {
@@ -24,13 +25,13 @@ LinkMessage Closed() {
 }
 
 MessageRecorder::MessageRecorder() {
-    window_ = platform::CreateTestWindow([this](const platform::WindowMessage& m) {
+    window_ = corvane::test::CreateRecordingWindow([this](const platform::WindowMessage& m) {
         seen_.push_back(LinkMessage{m.message, m.wParam, m.lParam});
     });
 }
 
 MessageRecorder::~MessageRecorder() {
-    platform::DestroyTestWindow(window_);
+    corvane::test::DestroyRecordingWindow(window_);
 }
 
 const std::vector<LinkMessage>& MessageRecorder::Seen() {

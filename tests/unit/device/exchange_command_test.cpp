@@ -21,6 +21,7 @@
 #include "device/device_timing.h"
 #include "device/mailbox_record.h"
 #include "platform/window_message.h"
+#include "tests/unit/device/recording_window.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ MailboxRecord Record(uint16_t code, uint32_t sequence) {
 class ExchangeCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window_ = platform::CreateTestWindow(
+        window_ = corvane::test::CreateRecordingWindow(
             [this](const platform::WindowMessage& m) { messages_.push_back(m); });
         link_.SetNotificationWindow(window_);
         // Events of the exchange go to the link's window through the session's owner.
@@ -72,7 +73,7 @@ protected:
         std::lock_guard lock(DeviceLock);
         session_.connected = true;
     }
-    void TearDown() override { platform::DestroyTestWindow(window_); }
+    void TearDown() override { corvane::test::DestroyRecordingWindow(window_); }
 
     void SetResponse(const MailboxRecord& response) {
         std::lock_guard lock(DeviceLock);
@@ -212,7 +213,7 @@ TEST_F(ExchangeCommandTest, UnansweredRequestTimesOutAndStaysInTheCommandBlock) 
 
 TEST_F(ExchangeCommandTest, WindowMessagesAreHandledWhileWaiting) {
     std::atomic<bool> handled{false};
-    const platform::WindowHandle ui = platform::CreateTestWindow(
+    const platform::WindowHandle ui = corvane::test::CreateRecordingWindow(
         [&handled](const platform::WindowMessage&) { handled.store(true); });
     ASSERT_TRUE(platform::PostWindowMessage(ui, 0x400, 0, 0));
     // The device answers only once the caller's thread has dispatched the message, which
@@ -226,7 +227,7 @@ TEST_F(ExchangeCommandTest, WindowMessagesAreHandledWhileWaiting) {
         EXPECT_EQ(ExchangeCommand(session_, request), -1);
     }
     EXPECT_TRUE(handled.load());
-    platform::DestroyTestWindow(ui);
+    corvane::test::DestroyRecordingWindow(ui);
 }
 
 }  // namespace
