@@ -1,5 +1,6 @@
 #include "skin/bitmap_dialog.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "framework/client_dc.h"
@@ -7,13 +8,12 @@
 #include "skin/bmp_palette.h"
 
 BEGIN_MESSAGE_MAP(CBitmapDialog, CDialog)
-MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(), MapCtlColor<&ThisClass::OnBackgroundCtlColor>(),
-    MapQueryNewPalette<&ThisClass::OnQueryNewPalette>(),
-    MapPaletteChanged<&ThisClass::OnPaletteChanged>(),
-    END_MESSAGE_MAP()
+    MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(), MapCtlColor<&ThisClass::OnBackgroundCtlColor>(),
+        MapQueryNewPalette<&ThisClass::OnQueryNewPalette>(),
+        MapPaletteChanged<&ThisClass::OnPaletteChanged>(),
+END_MESSAGE_MAP()
 
-        CBitmapDialog::CBitmapDialog(UINT templateId, CWnd* parent)
-    : CDialog(templateId, parent) {
+CBitmapDialog::CBitmapDialog(UINT templateId, CWnd* parent) : CDialog(templateId, parent) {
     m_hollowBrush.CreateStockObject(NULL_BRUSH);
 }
 
@@ -39,8 +39,9 @@ BOOL CBitmapDialog::OnEraseBkgnd(CDC& dc) {
             break;
         case BITMAP_CENTER:
             Default();  // the dialog's own colour around a smaller picture
+            // A top-down picture from a file reports its height negated.
             m_background.Draw(&dc, (width - m_background.GetWidth()) / 2,
-                              (height - m_background.GetHeight()) / 2);
+                              (height - std::abs(m_background.GetHeight())) / 2);
             break;
         default:
             TileBackground(dc, width, height);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "pixel_canvas.h"
 #include "skin_test_dialogs.h"
@@ -97,31 +98,51 @@ TEST(CBitmapDialog, WithoutAPictureItErasesLikeAPlainDialog) {
     ExpectErase(dialog, 60, 40, [face](int, int) { return face; });
 }
 
-TEST(CBitmapDialog, ATopDownPictureIsDrawnOnceAndTheEraseEnds) {
-    skin::test::BmpSpec spec;
-    spec.width = 4;
-    spec.height = -3;
-    const auto bytes = skin::test::BuildBmp(spec);
-    char dir[MAX_PATH] = {};
-    char name[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, dir);
-    ::GetTempFileNameA(dir, "dib", 0, name);
-    if (std::FILE* f = std::fopen(name, "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
+// A BMP file with top-down rows, loaded as the background: 4 x 3 pixels.
+class TopDownBackground : public ::testing::Test {
+protected:
+    void SetUp() override {
+        skin::test::BmpSpec spec;
+        spec.width = 4;
+        spec.height = -3;
+        bytes = skin::test::BuildBmp(spec);
+        char dir[MAX_PATH] = {};
+        char name[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, dir);
+        ::GetTempFileNameA(dir, "dib", 0, name);
+        if (std::FILE* f = std::fopen(name, "wb")) {
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+        }
+        ASSERT_TRUE(dialog.Open(20, 10));
+        const bool loaded = dialog.GetBackground().LoadFromFile(name);
+        ::DeleteFileA(name);
+        ASSERT_TRUE(loaded);
     }
-    TestSkinDialog dialog;
-    ASSERT_TRUE(dialog.Open(20, 10));
-    const bool loaded = dialog.GetBackground().LoadFromFile(name);
-    ::DeleteFileA(name);
-    ASSERT_TRUE(loaded);
+    // The file's first row is the top one; its first pixel is blue, green, red at offset 54.
+    COLORREF TopLeft() const { return RGB(bytes[56], bytes[55], bytes[54]); }
 
+    std::vector<uint8_t> bytes;
+    TestSkinDialog dialog;
+};
+
+TEST_F(TopDownBackground, TileModeDrawsItOnceAndTheEraseEnds) {
     PixelCanvas canvas(20, 10);
     canvas.Fill(kSentinel);
     EXPECT_EQ(dialog.EraseInto(canvas), TRUE);
-    EXPECT_EQ(canvas.At(0, 0), RGB(bytes[56], bytes[55], bytes[54]));
+    EXPECT_EQ(canvas.At(0, 0), TopLeft());
     EXPECT_EQ(canvas.At(4, 0), kSentinel);  // no second tile
     EXPECT_EQ(canvas.At(0, 3), kSentinel);
+}
+
+TEST_F(TopDownBackground, CentreModeCentresItByItsRealHeight) {
+    ASSERT_FALSE(dialog.SetBackgroundBitmap(IDB_TEST_MISSING, BITMAP_CENTER));
+    ASSERT_TRUE(dialog.GetBackground().HasPicture());  // a failed load keeps the picture
+    PixelCanvas canvas(20, 10);
+    canvas.Fill(kSentinel);
+    dialog.EraseInto(canvas);
+    EXPECT_EQ(canvas.At(8, 3), TopLeft());  // (20 - 4) / 2, (10 - 3) / 2
+    EXPECT_EQ(canvas.At(8, 2), ::GetSysColor(COLOR_3DFACE));
 }
 
 struct ColourRequest {
