@@ -7,11 +7,14 @@
 #include "framework/message_map_entries.h"
 #include "skin/bmp_palette.h"
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CBitmapDialog, CDialog)
-    MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(), MapCtlColor<&ThisClass::OnBackgroundCtlColor>(),
-        MapQueryNewPalette<&ThisClass::OnQueryNewPalette>(),
-        MapPaletteChanged<&ThisClass::OnPaletteChanged>(),
+    MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(),
+    MapCtlColor<&ThisClass::OnBackgroundCtlColor>(),
+    MapQueryNewPalette<&ThisClass::OnQueryNewPalette>(),
+    MapPaletteChanged<&ThisClass::OnPaletteChanged>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 CBitmapDialog::CBitmapDialog(UINT templateId, CWnd* parent) : CDialog(templateId, parent) {
     m_hollowBrush.CreateStockObject(NULL_BRUSH);

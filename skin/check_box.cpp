@@ -2,12 +2,15 @@
 
 #include "framework/message_map_entries.h"
 
+// clang-format off
 BEGIN_MESSAGE_MAP(TCheckBox, CButton)
-MapReflectedCtlColor<&ThisClass::CtlColor>(), MapCtlColor<&ThisClass::OnCtlColor>(),
+    MapReflectedCtlColor<&ThisClass::CtlColor>(),
+    MapCtlColor<&ThisClass::OnCtlColor>(),
     MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(),
-    END_MESSAGE_MAP()
+END_MESSAGE_MAP()
+// clang-format on
 
-        TCheckBox::TCheckBox() = default;
+TCheckBox::TCheckBox() = default;
 TCheckBox::~TCheckBox() = default;
 
 HBRUSH TCheckBox::CtlColor(CDC& dc, UINT) {
