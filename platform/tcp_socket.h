@@ -63,6 +63,8 @@ public:
     bool SetNoDelay(bool on);
     // Stops both directions; a thread blocked in Receive returns.
     void ShutdownBoth();
+    // Ends the sending direction only (FIN after everything queued); receiving goes on.
+    void ShutdownSend();
     void Close();
 
 private:

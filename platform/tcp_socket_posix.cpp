@@ -164,6 +164,12 @@ void TcpSocket::ShutdownBoth() {
     }
 }
 
+void TcpSocket::ShutdownSend() {
+    if (Valid()) {
+        ::shutdown(handle_, SHUT_WR);
+    }
+}
+
 void TcpSocket::Close() {
     if (Valid()) {
         ::close(handle_);

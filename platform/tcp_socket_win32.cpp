@@ -183,6 +183,12 @@ void TcpSocket::ShutdownBoth() {
     }
 }
 
+void TcpSocket::ShutdownSend() {
+    if (Valid()) {
+        ::shutdown(S(handle_), SD_SEND);
+    }
+}
+
 void TcpSocket::Close() {
     if (Valid()) {
         ::closesocket(S(handle_));
