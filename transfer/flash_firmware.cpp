@@ -25,6 +25,8 @@ constexpr uint32_t kImageInvokeId = 0;
 constexpr std::chrono::milliseconds kReplyTimeout{30};
 constexpr int kSendBufferSize = 0;
 constexpr size_t kHostNameBufferSize = 80;
+// How long closing the download connection waits for the controller to read the last frames.
+constexpr std::chrono::milliseconds kCloseDrainLimit{5000};
 
 struct CommandFrame {
     uint32_t invokeId;
@@ -85,6 +87,24 @@ void SendCommandFrames(platform::TcpSocket& socket, const AmsAddr& target, const
     }
 }
 
+// Replies that came after their receive time-out may still be unread. Closing a socket with
+// unread data resets the connection, and the controller then discards frames it has not read
+// yet, the closing commands among them. So: send FIN after the last frame, read and discard
+// until the controller closes its side (it has then read everything), and only then close.
+void CloseDownloadConnection(platform::TcpSocket& socket) {
+    socket.ShutdownSend();
+    const auto deadline = std::chrono::steady_clock::now() + kCloseDrainLimit;
+    std::array<uint8_t, kAmsReplyBufferSize> discard;
+    for (auto now = std::chrono::steady_clock::now(); now < deadline;
+         now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+        if (socket.WaitReadable(left) != 1 || socket.Receive(discard) <= 0) {
+            break;
+        }
+    }
+    socket.Close();
+}
+
 // Steps 3 to 12 of the flash: the connection, the 47 frames and closing the socket. Replies do
 // not change the course: every frame goes out as soon as the previous exchange has ended.
 int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
@@ -121,6 +141,7 @@ int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
         ReportStep(step++);
     }
     SendCommandFrames(socket, target, source, kClosingFrames);
+    CloseDownloadConnection(socket);
     return FLASH_DONE;
 }
 
