@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "controls_dialog.h"
+#include "look_wizard.h"
+#include "skin/wizard_colours.h"
+#include "tests/support/test_address.h"
+
+namespace corvane::test {
+namespace {
+
+// The heading's colour as its label holds it and as its pixels show it.
+void ExpectHeadingIn(LookWizard& wizard, COLORREF colour,
+                     const std::unique_ptr<PixelCanvas>& canvas) {
+    EXPECT_EQ(wizard.Title().GetTextColour(), colour);
+    EXPECT_GT(CountColour(*canvas, colour), 0) << "heading pixels";
+    for (COLORREF other : {CLR_WIZARD_TEXT, CLR_WIZARD_HOVER, CLR_WIZARD_SUCCESS}) {
+        if (other != colour) {
+            EXPECT_EQ(CountColour(*canvas, other), 0) << std::hex << other;
+        }
+    }
+}
+
+TEST_F(LookTest, VersionReads3300InTheWizardTextColourFromTheFirstPaint) {
+    EXPECT_EQ(wizard.Version().GetWindowText(), "3.300");
+    EXPECT_EQ(wizard.Version().GetTextColour(), CLR_WIZARD_TEXT);
+    // What the first paint left, without painting again.
+    const auto shown = Shown(IDC_VERSION);
+    EXPECT_GT(CountColour(*shown, CLR_WIZARD_TEXT), 0);
+    EXPECT_GT(CountColour(*Shown(IDC_VERSION_CAPTION), CLR_WIZARD_TEXT), 0);
+}
+
+TEST_F(LookTest, InstructionIsEightPointRegularAfterBackToThePageOneWithoutARun) {
+    TickAllAndGoOn();
+    Click(IDC_BACK);
+    PumpPending();
+    ASSERT_EQ(wizard.Page(), CKestrupDlg::PAGE_REQUIREMENTS);
+    EXPECT_EQ(wizard.Instruction().GetLogFont().lfHeight, HeightOf(8));
+    EXPECT_EQ(wizard.Instruction().GetLogFont().lfWeight, FW_NORMAL);
+    EXPECT_TRUE(wizard.Instruction().IsWindowVisible());
+    EXPECT_GT(CountColour(*Shown(IDC_INSTRUCTION), CLR_WIZARD_TEXT), 0);
+}
+
+TEST_F(LookTest, SuccessfulRunPagesAndTheirHeadingColours) {
+    StartInstrument();
+    SaveScreenshot("success-1-requirements");
+    ExpectHeadingIn(wizard, CLR_WIZARD_TEXT, Shown(IDC_TITLE));
+    // A disabled button shows its own picture: Back at rest on page 1.
+    EXPECT_FALSE(wizard.Back().IsWindowEnabled());
+    EXPECT_TRUE(wizard.Back().HasImage(2));
+
+    TickAllAndGoOn();
+    TypeAddress(TestOctets());
+    SaveScreenshot("success-2-address");
+    ExpectHeadingIn(wizard, CLR_WIZARD_TEXT, Shown(IDC_TITLE));
+
+    bool sawRunning = false;
+    wizard.onStep = [&](LookWizard& running, int step) {
+        if (step != 20 || sawRunning) {
+            return;
+        }
+        sawRunning = true;
+        SaveScreenshot("success-3-running");
+        EXPECT_EQ(running.Instruction().GetLogFont().lfHeight, HeightOf(12));
+        EXPECT_EQ(running.Instruction().GetLogFont().lfWeight, FW_BOLD);
+        EXPECT_TRUE(running.Instruction().IsWindowVisible());
+        ExpectHeadingIn(running, CLR_WIZARD_TEXT, Shown(IDC_TITLE));
+    };
+    Click(IDC_NEXT);
+    ASSERT_EQ(wizard.Page(), CKestrupDlg::PAGE_RESULT);
+    EXPECT_TRUE(sawRunning);
+    EXPECT_EQ(wizard.Title().GetWindowText(), "Update Process finished");
+    PumpPending();
+    SaveScreenshot("success-4-finished");
+    ExpectHeadingIn(wizard, CLR_WIZARD_SUCCESS, Shown(IDC_TITLE));
+
+    // The pointer over Finish: its active picture and the caption in the hover colour.
+    MovePointerTo(CentreOf(Item(IDC_NEXT)));
+    ASSERT_TRUE(PumpUntil([&] { return wizard.Next().IsHover() != FALSE; }));
+    PumpPending();
+    EXPECT_GT(CountColour(*Shown(IDC_NEXT), CLR_WIZARD_HOVER), 0);
+    SaveScreenshot("success-5-finished-pointer-over-finish");
+}
+
+TEST_F(LookTest, FailedRunShowsTheHeadingInTheHoverColourUntilBack) {
+    // Nothing answers at this address: the run fails at its first connection.
+    TickAllAndGoOn();
+    TypeAddress(TestOctets(1));
+    SaveScreenshot("failure-1-address");
+    Click(IDC_NEXT);
+    ASSERT_EQ(wizard.Page(), CKestrupDlg::PAGE_RESULT);
+    EXPECT_EQ(wizard.Title().GetWindowText(), "Update Process failed...");
+    PumpPending();
+    SaveScreenshot("failure-2-failed");
+    ExpectHeadingIn(wizard, CLR_WIZARD_HOVER, Shown(IDC_TITLE));
+
+    Click(IDC_BACK);
+    PumpPending();
+    ASSERT_EQ(wizard.Page(), CKestrupDlg::PAGE_ADDRESS);
+    SaveScreenshot("failure-3-back-to-address");
+    ExpectHeadingIn(wizard, CLR_WIZARD_TEXT, Shown(IDC_TITLE));
+}
+
+}  // namespace
+}  // namespace corvane::test
