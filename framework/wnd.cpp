@@ -87,6 +87,7 @@ BOOL CWnd::SubclassWindow(HWND window) {
     }
     m_subclassed = true;
     boundWindows[window] = this;
+    m_bound = true;
     return TRUE;
 }
 
@@ -106,6 +107,7 @@ HWND CWnd::UnsubclassWindow() {
 void CWnd::BindWindow(HWND window) {
     m_hWnd = window;
     boundWindows[window] = this;
+    m_bound = true;
     m_subclassed = ::SetWindowSubclass(window, &CWnd::SubclassProc, kSubclassId,
                                        reinterpret_cast<DWORD_PTR>(this)) != FALSE;
 }
@@ -118,9 +120,13 @@ void CWnd::Unbind() {
         ::RemoveWindowSubclass(m_hWnd, &CWnd::SubclassProc, kSubclassId);
         m_subclassed = false;
     }
-    if (const auto found = boundWindows.find(m_hWnd);
-        found != boundWindows.end() && found->second == this) {
-        boundWindows.erase(found);
+    // Stand-ins were never in the map; they may be destroyed after it, at thread exit.
+    if (m_bound) {
+        if (const auto found = boundWindows.find(m_hWnd);
+            found != boundWindows.end() && found->second == this) {
+            boundWindows.erase(found);
+        }
+        m_bound = false;
     }
     m_hWnd = nullptr;
     m_ownsWindow = false;

@@ -126,6 +126,7 @@ private:
 
     MessageContext m_current{};
     bool m_subclassed = false;
+    bool m_bound = false;       // in the handle map of bound windows
     bool m_ownsWindow = false;  // created by us (a dialog): destroyed with the object
 };
 
