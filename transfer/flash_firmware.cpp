@@ -105,7 +105,7 @@ void CloseDownloadConnection(platform::TcpSocket& socket) {
     socket.Close();
 }
 
-// Steps 3 to 12 of the flash: the connection, the 47 frames and closing the socket. Replies do
+// The download connection from its creation to its close, with the 47 frames between. Replies do
 // not change the course: every frame goes out as soon as the previous exchange has ended.
 int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
                   const LocalAddressSource& local) {
