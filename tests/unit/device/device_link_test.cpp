@@ -440,7 +440,11 @@ TEST_F(DeviceLinkTest, TryGetParameterTellsAMinusOneValueFromAFailedRead) {
     EXPECT_EQ(link_->TryGetParameter(1, value), 0);
     EXPECT_EQ(value, 42.0f);
     EXPECT_EQ(link_->GetParameter(1), -1.0f);
-    EXPECT_THAT(LinkEvents(), ElementsAre(Event(DEVEVT_TIMEOUT, 1), Event(DEVEVT_TIMEOUT, 1)));
+    EXPECT_EQ(link_->SetParameter(1, 2.0f), 0);
+    EXPECT_THAT(LinkEvents(), ElementsAre(Event(DEVEVT_TIMEOUT, 1), Event(DEVEVT_TIMEOUT, 1),
+                                          Event(DEVEVT_TIMEOUT, 1)));
+    // The session outlives unanswered requests.
+    EXPECT_EQ(link_->GetState(), 1);
 }
 
 TEST_F(DeviceLinkTest, StateAndDetailChangesArePostedStateFirst) {
