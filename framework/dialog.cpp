@@ -13,7 +13,8 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pa
 
 CDialog::~CDialog() = default;
 
-INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                     LPARAM lParam) noexcept {
     if (message != WM_INITDIALOG) {
         return FALSE;  // everything else reaches the object through its subclass
     }

@@ -35,7 +35,8 @@ protected:
     UINT m_nIDHelp = 0;  // the template id
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept;
     HWND CreateFromTemplate(CWnd* parent);
     LRESULT OnInitDialogMessage(WPARAM, LPARAM);
     void RunModalLoop();

@@ -133,7 +133,7 @@ void CWnd::Unbind() {
 }
 
 LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR, DWORD_PTR selfPointer) {
+                                    UINT_PTR, DWORD_PTR selfPointer) noexcept {
     auto* self = reinterpret_cast<CWnd*>(selfPointer);
     if (message != WM_NCDESTROY) {
         return self->Dispatch(message, wParam, lParam);

@@ -115,8 +115,10 @@ protected:
 
 private:
     friend class CDialog;
+    // noexcept: an exception must not unwind through the window system's frames, which
+    // would leave it (and the instrument's update) in an unknown state; it ends the program.
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR self);
+                                         UINT_PTR id, DWORD_PTR self) noexcept;
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void Unbind();
     // The one reflection rule: hands `message` to the control `child` under WM_REFLECT_BASE;
