@@ -77,6 +77,10 @@ CPoint ControlsDialog::Origin(int id) const {
 BOOL ControlsDialog::OnEraseBkgnd(CDC& dc) {
     CRect client;
     GetClientRect(&client);
+    if (plainBackdrop != CLR_INVALID) {
+        dc.FillSolidRect(client, plainBackdrop);
+        return TRUE;
+    }
     HDC memory = ::CreateCompatibleDC(dc);
     HGDIOBJ previous = ::SelectObject(memory, backdrop_);
     ::BitBlt(dc, 0, 0, client.Width(), client.Height(), memory, 0, 0, SRCCOPY);

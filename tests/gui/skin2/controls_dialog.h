@@ -41,6 +41,8 @@ public:
     CLabel m_lblRotated;
     CLabel m_lblLink;
 
+    // When set, the backdrop is this one colour instead of the pattern.
+    COLORREF plainBackdrop = CLR_INVALID;
     std::vector<int> clicks;     // control ids of BN_CLICKED, in order
     std::vector<NMHDR> notices;  // every WM_NOTIFY received
 

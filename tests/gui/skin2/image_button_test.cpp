@@ -185,6 +185,32 @@ TEST_F(ImageButtonTest, DisabledWithoutADisabledImageIsEmbossedOrShowsTheNormalI
     EXPECT_EQ(at.y, image.y);
 }
 
+TEST_F(ImageButtonTest, ParentBackgroundIsCachedUntilTransparentBackIsSetAgain) {
+    ConfigureLikeWizard(dialog.m_btnCancel, ALIGN_IMAGE_LEFT);
+    HWND button = dialog.Item(IDC_T_CANCEL);
+    const CRect client = ClientOf(IDC_T_CANCEL);
+    PixelCanvas canvas(client.Width(), client.Height());
+    const CPoint origin = dialog.Origin(IDC_T_CANCEL);
+    Snapshot(button, canvas);
+    ASSERT_EQ(canvas.At(1, 1), BackdropAt(origin.x + 1, origin.y + 1));
+
+    // The dialog's backdrop changes everywhere; the button keeps what it copied.
+    constexpr COLORREF kPlain = RGB(10, 100, 10);
+    dialog.plainBackdrop = kPlain;
+    dialog.RedrawWindow(nullptr, nullptr,
+                        RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Snapshot(button, canvas);
+    EXPECT_EQ(canvas.At(1, 1), BackdropAt(origin.x + 1, origin.y + 1));
+
+    // Dropping the cache takes the dialog's background as it is now, not the button's own
+    // earlier pixels still on the screen.
+    dialog.m_btnCancel.SetTransparentBack(TRUE);
+    Snapshot(button, canvas);
+    EXPECT_EQ(canvas.At(1, 1), kPlain);
+    EXPECT_EQ(canvas.At(client.Width() - 2, client.Height() - 2), kPlain);
+    EXPECT_GT(CountColour(canvas, kNormalCore), 0);
+}
+
 TEST_F(ImageButtonTest, CheckBoxStyleControlBecomesAToggleWithoutPushShiftOrHoverImage) {
     CImageButton& toggle = dialog.m_btnToggle;
     ASSERT_TRUE(toggle.IsToggleMode());
