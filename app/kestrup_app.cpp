@@ -18,8 +18,12 @@ BOOL CKestrupApp::InitInstance() {
     CWinApp::InitInstance();
 
     m_instanceMutex.reset(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
-    // Any other failure to create the mutex is not a second copy; the wizard runs.
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD error = ::GetLastError();
+    // A name that exists but may not be opened (a copy started with other rights) is held
+    // by a running copy just the same: two copies must never flash one instrument. Any other
+    // failure to create the mutex is not a second copy; the wizard runs.
+    const bool heldElsewhere = !m_instanceMutex && error == ERROR_ACCESS_DENIED;
+    if (error == ERROR_ALREADY_EXISTS || heldElsewhere) {
         AfxMessageBox("Corvane firmware update tool is already running!", MB_OK);
         return FALSE;
     }

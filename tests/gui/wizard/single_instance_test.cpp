@@ -151,5 +151,43 @@ TEST(SingleInstance, OnlyOneCopyRunsAndTheNameIsFreedWhenItEnds) {
     EXPECT_EQ(third.WaitForExit(), 0);
 }
 
+TEST(SingleInstance, ANameHeldWithoutAccessForUsAlsoTurnsTheCopyAway) {
+    // As a copy started with higher rights holds it: the name exists, opening it is denied.
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ACL denyAll{};
+    ASSERT_TRUE(::InitializeAcl(&denyAll, sizeof(denyAll), ACL_REVISION));
+    ASSERT_TRUE(::SetSecurityDescriptorDacl(&descriptor, TRUE, &denyAll, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    const HANDLE held = ::CreateMutexA(&attributes, FALSE, "CORVANEKESTRUP");
+    ASSERT_NE(held, nullptr);
+    ASSERT_EQ(::CreateMutexA(nullptr, FALSE, "CORVANEKESTRUP"), nullptr);
+    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    {
+        Copy copy;
+        ASSERT_TRUE(copy.Started());
+        const HWND box = copy.WaitForWindow(
+            [](HWND window) { return IsMessageBox(window) || IsWizard(window); });
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(IsMessageBox(box)) << "the copy showed the wizard";
+        EXPECT_EQ(MessageBoxText(box), "Corvane firmware update tool is already running!");
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        if (IsWizard(box)) {
+            PressCancel(box);
+        }
+        EXPECT_EQ(copy.WaitForExit(), 0);
+    }
+    ::CloseHandle(held);
+
+    // With the name free again, the program starts normally.
+    Copy next;
+    ASSERT_TRUE(next.Started());
+    const HWND wizard = next.WaitForWindow(IsWizard);
+    ASSERT_NE(wizard, nullptr);
+    PressCancel(wizard);
+    EXPECT_EQ(next.WaitForExit(), 0);
+}
+
 }  // namespace
 }  // namespace corvane::test
