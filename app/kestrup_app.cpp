@@ -17,8 +17,9 @@ BOOL CKestrupApp::InitInstance() {
 
     CWinApp::InitInstance();
 
-    m_instanceMutex.reset(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
-    const DWORD error = ::GetLastError();
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+    const DWORD error = ::GetLastError();  // before anything else can overwrite it
+    m_instanceMutex.reset(mutex);
     // A name that exists but may not be opened (a copy started with other rights) is held
     // by a running copy just the same: two copies must never flash one instrument. Any other
     // failure to create the mutex is not a second copy; the wizard runs.
