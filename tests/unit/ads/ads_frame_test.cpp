@@ -45,16 +45,6 @@ TEST(AdsFrame, FailedReadReplyStillCarriesALengthOfZero) {
     EXPECT_EQ(ads::EncodeReadReply(0, data), (Bytes{0, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3}));
 }
 
-TEST(AdsFrame, DeviceInfoNameIsPaddedAndCut) {
-    const Bytes reply = ads::EncodeDeviceInfoReply(0, {2, 11, 2300, "Corvane PLC"});
-    ASSERT_EQ(reply.size(), 24u);
-    EXPECT_EQ(Bytes(reply.begin() + 4, reply.begin() + 8), (Bytes{2, 11, 0xFC, 0x08}));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply.data() + 8)), "Corvane PLC");
-    const Bytes longName = ads::EncodeDeviceInfoReply(0, {1, 0, 0, "ABCDEFGHIJKLMNOPQRSTU"});
-    EXPECT_EQ(longName.size(), 24u);
-    EXPECT_EQ(longName.back(), 'P');
-}
-
 class AssemblerTest : public ::testing::Test {
 protected:
     static Bytes Frame(uint32_t invokeId, Bytes data) {

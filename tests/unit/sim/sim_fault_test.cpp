@@ -60,16 +60,6 @@ TEST_F(SimFaultTest, DelayHoldsEveryReply) {
     simulator.Stop();
 }
 
-TEST_F(SimFaultTest, FaultsCanBeReadBackAndCombined) {
-    options_.faults.busy = true;
-    options_.faults.dropAfter = 5;
-    auto& simulator = Start();
-    const auto faults = simulator.CurrentFaults();
-    EXPECT_TRUE(faults.busy);
-    EXPECT_EQ(faults.dropAfter, 5);
-    EXPECT_EQ(ReadStatus().stateWord, 2);
-}
-
 // Streams no controller should ever see. After each the connection is dropped or left, and
 // the controller keeps serving others.
 enum class Reaction { kDrops, kWaits, kAnswers };
