@@ -266,3 +266,57 @@ TEST(CDIBitmap, CreateFromBitmapLeavesTheCallersBitmapAlive) {
 }
 
 }  // namespace
+
+namespace {
+
+DWORD GdiObjects() {
+    return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+}
+
+bool SystemCountsGdiObjects() {
+    const DWORD idle = GdiObjects();
+    std::vector<HBRUSH> probes;
+    for (int i = 0; i < 20; ++i) {
+        probes.push_back(::CreateSolidBrush(RGB(i, 0, 0)));
+    }
+    const bool counting = GdiObjects() >= idle + 20;
+    for (HBRUSH b : probes) {
+        ::DeleteObject(b);
+    }
+    return counting;
+}
+
+// Each load makes a bitmap (and, for a palette picture, a palette) and takes the desktop's
+// DC; none of them may stay behind.
+TEST(CDIBitmap, RepeatedLoadsGiveBackEveryBitmapPaletteAndDc) {
+    CDIBitmap picture;
+    ASSERT_TRUE(picture.LoadFromResource(IDB_TEST_DEPTH8));
+    if (SystemCountsGdiObjects()) {
+        const DWORD before = GdiObjects();
+        for (int i = 0; i < 300; ++i) {
+            ASSERT_TRUE(picture.LoadFromResource(i % 2 == 0 ? IDB_TEST_DEPTH4 : IDB_TEST_DEPTH8));
+        }
+        EXPECT_LE(GdiObjects(), before + 2);
+        return;
+    }
+    // Without a counter (Wine): fill the process's GDI handle table up to a few hundred free
+    // places, so that a leak of one object per load runs out long before the last load.
+    std::vector<HBRUSH> ballast;
+    for (HBRUSH b; (b = ::CreateSolidBrush(RGB(1, 2, 3))) != nullptr;) {
+        ballast.push_back(b);
+    }
+    for (int i = 0; i < 300 && !ballast.empty(); ++i) {
+        ::DeleteObject(ballast.back());
+        ballast.pop_back();
+    }
+    int loaded = 0;
+    while (loaded < 1000 && picture.LoadFromResource(IDB_TEST_DEPTH8)) {
+        ++loaded;
+    }
+    for (HBRUSH b : ballast) {
+        ::DeleteObject(b);
+    }
+    EXPECT_EQ(loaded, 1000);
+}
+
+}  // namespace
