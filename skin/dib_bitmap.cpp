@@ -90,13 +90,13 @@ bool CDIBitmap::CreateFromBitmap(CDC* dc, HBITMAP bitmap) {
     const auto pixelBytes =
         skin::DibPixelBytes(source.bmWidth, source.bmHeight, bitCount, skin::kDibMaxPixelBytes);
     if (!pixelBytes) {
-        return false;  // "could not allocate data storage"
+        return false;  // rows too large to hold
     }
     try {
         m_pixels.resize(static_cast<size_t>(*pixelBytes));
         m_header.assign(skin::kDibInfoHeaderBytes + 4 * colours, 0);
     } catch (const std::bad_alloc&) {
-        Clear();  // "could not allocate data storage" or "... BITMAPINFO struct"
+        Clear();  // no memory for the rows or the header
         return false;
     }
     skin::DibInfoHeader info;
@@ -116,7 +116,7 @@ bool CDIBitmap::CreateFromBitmap(CDC* dc, HBITMAP bitmap) {
                                  m_pixels.data(), reinterpret_cast<BITMAPINFO*>(m_header.data()),
                                  DIB_RGB_COLORS);
     if (rows != source.bmHeight) {
-        Clear();  // "GetDIBits did not return full number of requested scan lines"
+        Clear();  // a partial picture is no picture
         return false;
     }
     // GetDIBits may rewrite the header (e.g. the image size); keep the layout we allocated.
