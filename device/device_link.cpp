@@ -65,7 +65,7 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
     }
     s.worker.WaitAndRelease(std::chrono::milliseconds{0});
 
-    // Not tested: a failed open shows as a failed lookup or read below.
+    // Its result is not checked: a failed open shows up as a failed lookup or read below.
     const int32_t port = AdsPortOpen();
     AdsSyncSetTimeoutEx(port, static_cast<int32_t>(device::kAdsCallTimeout.count()));
 

@@ -18,6 +18,8 @@ public:
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
     // Opens a session to the controller at the four IPv4 octets (low 8 bits of each count).
+    // Refused while connected, and when an earlier session's worker, which still owns the
+    // process's ADS port, does not end within the worker wait.
     int16_t Connect(int octet1, int octet2, int octet3, int octet4);
     // Ends the session with a release request; -1 when ended or none was open, 0 when the
     // device did not answer (the session then stays open).
