@@ -14,7 +14,8 @@ public:
     // Shows the dialog and returns when it has ended: the value given to EndDialog, or -1
     // when the dialog could not be made.
     INT_PTR DoModal();
-    // Makes the dialog without waiting for it; it lives until EndDialog or destruction.
+    // Makes the dialog without waiting for it; EndDialog hides it, the object's end destroys
+    // it.
     BOOL Create(CWnd* parent = nullptr);
     // Ends the dialog with `result`; the window goes away once the current handler returns.
     void EndDialog(int result);
@@ -31,8 +32,6 @@ protected:
     virtual void DoDataExchange(CDataExchange* exchange);
     virtual void OnOK();
     virtual void OnCancel();
-
-    UINT m_nIDHelp = 0;  // the template id
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam,

@@ -36,6 +36,7 @@ struct MessageMap {
     const MessageMapEntry* entries;
 };
 
+// In a class body: the map's accessors. Members that follow it are protected.
 #define DECLARE_MESSAGE_MAP()                     \
 public:                                           \
     static const MessageMap* GetThisMessageMap(); \
