@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "app/update_run.h"
 #include "app/wizard_constants.h"
+#include "app/wizard_run_view.h"
 #include "device/device_messages.h"
 #include "framework/cstring.h"
 #include "framework/message_map_entries.h"
@@ -24,6 +26,33 @@ constexpr const char* kRequirementsNotConfirmed =
     "Please confirm the update requirements by clicking the checkboxes above!";
 constexpr const char* kAddressBlank =
     "The IP field is empty! Please enter a valid IP address first.";
+constexpr const char* kTitleRunning = "Update in Process ...";
+constexpr const char* kMessageRunning =
+    "The program is updating your Corvane hardware. This may take approximately one minute.";
+constexpr const char* kInstructionRunning = "Don't power down your PC and the Corvane now.";
+constexpr const char* kTitleFinished = "Update Process finished";
+constexpr const char* kMessageFinished =
+    "The latest version of the Corvane firmware has been successfully installed.";
+constexpr const char* kTitleFailed = "Update Process failed...";
+constexpr const char* kCaptionFinish = "&Finish";
+
+// Hands a button its pictures (the button owns them from here) and the wizard's colours.
+void SkinButton(CImageButton& button, UINT active, UINT normal, UINT disabled, bool imageRight) {
+    auto load = [](UINT id) {
+        return static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                                 IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    };
+    button.SetImages(load(active), load(normal));
+    button.SetTransparentBack(TRUE);
+    button.SetBorderDrawn(FALSE);
+    button.SetStateColour(COLOUR_TEXT_NORMAL, CLR_WIZARD_TEXT);
+    button.SetStateColour(COLOUR_TEXT_FOCUS, CLR_WIZARD_TEXT);
+    button.SetStateColour(COLOUR_TEXT_ACTIVE, CLR_WIZARD_HOVER);
+    if (imageRight) {
+        button.SetImageAlign(ALIGN_IMAGE_RIGHT);
+    }
+    button.SetDisabledImage(disabled);
+}
 }  // namespace
 
 CKestrupDlg::CKestrupDlg(CWnd* parent)
@@ -61,14 +90,26 @@ BOOL CKestrupDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
+    // Light text straight on the backdrop; the heading larger and bold.
+    m_lblTitle.SetPointSize(11).SetBold(TRUE).SetTransparentPaint(TRUE).SetTextColour(
+        CLR_WIZARD_TEXT);
+    for (CLabel* label :
+         {&m_lblMessage, &m_lblIntro, &m_lblInstruction, &m_lblHint, &m_lblVersion}) {
+        label->SetTransparentPaint(TRUE).SetTextColour(CLR_WIZARD_TEXT);
+    }
+    m_lblVersionCaption.SetTextColour(CLR_WIZARD_TEXT).SetTransparentPaint(TRUE);
+    m_lblProgress.SetTextColour(CLR_WIZARD_TEXT).SetTransparentPaint(TRUE);
     m_chkConnected.m_crText = CLR_WIZARD_TEXT;
     m_chkProgramsClosed.m_crText = CLR_WIZARD_TEXT;
     m_chkNoPowerDown.m_crText = CLR_WIZARD_TEXT;
 
     CString version;
     version.Format("%.3f", static_cast<double>(TARGET_FIRMWARE_VERSION));
-    m_lblVersion.SetWindowText(version);
+    m_lblVersion.SetCaption(version);
 
+    SkinButton(m_btnCancel, IDB_CANCEL_ACTIVE, IDB_CANCEL, IDB_CANCEL_DISABLED, false);
+    SkinButton(m_btnNext, IDB_NEXT_ACTIVE, IDB_NEXT, IDB_NEXT_DISABLED, true);
+    SkinButton(m_btnBack, IDB_BACK_ACTIVE, IDB_BACK, IDB_BACK_DISABLED, false);
     SetBackgroundBitmap(IDB_BACKGROUND, BITMAP_TILE);
     return TRUE;
 }
@@ -153,8 +194,8 @@ void CKestrupDlg::OnBack() {
 }
 
 void CKestrupDlg::ShowAddressPage() {
-    m_lblTitle.SetWindowText(kTitleAddress);
-    m_lblMessage.SetWindowText(kMessageAddress);
+    m_lblTitle.SetCaption(kTitleAddress);
+    m_lblMessage.SetCaption(kMessageAddress);
     m_chkConnected.ShowWindow(SW_HIDE);
     m_chkProgramsClosed.ShowWindow(SW_HIDE);
     m_chkNoPowerDown.ShowWindow(SW_HIDE);
@@ -168,9 +209,10 @@ void CKestrupDlg::ShowAddressPage() {
 }
 
 void CKestrupDlg::ShowRequirementsPage() {
-    m_lblTitle.SetWindowText(kTitleRequirements);
-    m_lblMessage.SetWindowText(kMessageRequirements);
-    m_lblInstruction.SetWindowText(kInstructionRequirements);
+    m_lblTitle.SetCaption(kTitleRequirements);
+    m_lblMessage.SetCaption(kMessageRequirements);
+    m_lblInstruction.SetCaption(kInstructionRequirements);
+    m_lblInstruction.SetPointSize(8).SetBold(FALSE);
     m_chkConnected.ShowWindow(SW_SHOW);
     m_chkProgramsClosed.ShowWindow(SW_SHOW);
     m_chkNoPowerDown.ShowWindow(SW_SHOW);
@@ -184,9 +226,10 @@ void CKestrupDlg::ShowRequirementsPage() {
 }
 
 void CKestrupDlg::ShowAddressPageAfterRun() {
-    m_lblTitle.SetWindowText(kTitleAddress);
+    m_lblTitle.SetCaption(kTitleAddress);
+    m_lblTitle.SetTextColour(CLR_WIZARD_TEXT);
     m_lblMessage.ModifyStyle(SS_CENTER, 0);
-    m_lblMessage.SetWindowText(kMessageAddress);
+    m_lblMessage.SetCaption(kMessageAddress);
     m_progress.ShowWindow(SW_HIDE);
     m_picDisplay.ShowWindow(SW_SHOW);
     m_lblHint.ShowWindow(SW_SHOW);
@@ -199,7 +242,52 @@ void CKestrupDlg::ShowAddressPageAfterRun() {
     m_nPage = PAGE_ADDRESS;
 }
 
-void CKestrupDlg::StartUpdateRun() {}
+void CKestrupDlg::StartUpdateRun() {
+    ShowRunningLayout();
+    CWizardRunView view(*this, m_ipAddress, m_progress, m_lblMessage);
+    ShowResultPage(RunUpdate(view));
+}
+
+void CKestrupDlg::ShowRunningLayout() {
+    m_lblTitle.SetCaption(kTitleRunning);
+    m_lblMessage.SetCaption(kMessageRunning);
+    m_lblInstruction.SetCaption(kInstructionRunning);
+    m_lblInstruction.SetPointSize(12).SetBold(TRUE);
+    m_lblInstruction.ShowWindow(SW_SHOW);
+    m_lblProgress.ShowWindow(SW_SHOW);
+    m_progress.ShowWindow(SW_SHOW);
+    m_picDisplay.ShowWindow(SW_HIDE);
+    m_lblHint.ShowWindow(SW_HIDE);
+    m_ipAddress.ShowWindow(SW_HIDE);
+    m_picWarning.ShowWindow(SW_SHOW);
+    // Nothing may start a second run or end the wizard under a half-flashed instrument.
+    m_btnBack.EnableWindow(FALSE);
+    m_btnNext.EnableWindow(FALSE);
+    m_btnCancel.EnableWindow(FALSE);
+}
+
+void CKestrupDlg::ShowResultPage(bool updated) {
+    if (updated) {
+        m_lblTitle.SetCaption(kTitleFinished);
+        m_lblMessage.SetCaption(kMessageFinished);
+        m_btnBack.EnableWindow(FALSE);
+        m_lblTitle.SetTextColour(CLR_WIZARD_SUCCESS);
+    } else {
+        // The run left the reason in the main label.
+        m_lblTitle.SetCaption(kTitleFailed);
+        m_lblTitle.SetTextColour(CLR_WIZARD_HOVER);
+        m_btnBack.EnableWindow(TRUE);
+    }
+    m_lblMessage.ModifyStyle(0, SS_CENTER);
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    m_btnNext.SetWindowText(kCaptionFinish);
+    m_btnNext.EnableWindow(TRUE);
+    m_lblProgress.ShowWindow(SW_HIDE);
+    m_lblInstruction.ShowWindow(SW_HIDE);
+    m_progress.ShowWindow(SW_HIDE);
+    m_picWarning.ShowWindow(SW_HIDE);
+    m_nPage = PAGE_RESULT;
+}
 
 BEGIN_MESSAGE_MAP(CKestrupDlg, CBitmapDialog)
 MapPaint<&ThisClass::OnPaint>(), MapCtlColor<&ThisClass::OnCtlColor>(),

@@ -10,6 +10,8 @@
 #include "framework/static_ctrl.h"
 #include "skin/bitmap_dialog.h"
 #include "skin/check_box.h"
+#include "skin/image_button.h"
+#include "skin/label.h"
 
 class CKestrupDlg : public CBitmapDialog {
 public:
@@ -34,31 +36,31 @@ protected:
     void OnNext();
     void OnBack();
 
-    // Page 2's Next with an address typed: the update run takes over here, switches to the
-    // running layout, runs the update and shows the result page. Not there yet.
+    // Page 2's Next with an address typed: switches to the running layout, runs the update
+    // and shows the result page.
     virtual void StartUpdateRun();
     bool IsUpdateRunning() const { return m_bUpdateRunning; }
 
     HICON m_hIcon;
-    CButton m_btnCancel;
-    CButton m_btnBack;
-    CButton m_btnNext;
+    CImageButton m_btnCancel;
+    CImageButton m_btnBack;
+    CImageButton m_btnNext;
     CIPAddressCtrl m_ipAddress;
     CProgressCtrl m_progress;
-    CStatic m_lblVersionCaption;
-    CStatic m_lblVersion;
+    CLabel m_lblVersionCaption;
+    CLabel m_lblVersion;
     TCheckBox m_chkConnected;
     TCheckBox m_chkProgramsClosed;
     TCheckBox m_chkNoPowerDown;
-    CStatic m_lblTitle;
-    CStatic m_lblMessage;
-    CStatic m_lblIntro;
-    CStatic m_lblInstruction;
+    CLabel m_lblTitle;
+    CLabel m_lblMessage;
+    CLabel m_lblIntro;
+    CLabel m_lblInstruction;
     uint8_t m_nPage;
-    CStatic m_lblHint;
+    CLabel m_lblHint;
     CStatic m_picDisplay;
     CStatic m_picWarning;
-    CStatic m_lblProgress;
+    CLabel m_lblProgress;
 
     DECLARE_MESSAGE_MAP()
 
@@ -67,6 +69,8 @@ private:
     void ShowRequirementsPage();
     void ShowAddressPage();
     void ShowAddressPageAfterRun();
+    void ShowRunningLayout();
+    void ShowResultPage(bool updated);
 
     bool m_bUpdateRunning = false;
 };
