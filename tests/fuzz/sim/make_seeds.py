@@ -57,7 +57,7 @@ def sim_seeds():
         frame(2, 3, read_req(164, 28)),
         frame(3, 4, write_req(100, mailbox(8, 1, 10))),
         frame(2, 5, read_req(132, 60)),
-        frame(3, 6, write_req(100, mailbox(13, 2, 0, bytes([127, 0, 0, 1])))),
+        frame(3, 6, write_req(100, mailbox(13, 2, 127, bytes([0, 1, 0, 0])))),  # host 127.0.0.1
         frame(3, 7, write_req(100, mailbox(7, 3, 4, struct.pack("<f", 1234.0)))),
         frame(3, 8, write_req(100, mailbox(15, 4))),
         frame(2, 9, read_req(132, 60)),
