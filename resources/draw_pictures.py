@@ -62,21 +62,28 @@ def save_bmp24(img, name):
 
 # ---------------------------------------------------------------- backdrop (bitmap 132)
 
+# A 4 x 4 ordered dither: the gradients change by less than one step over many pixels, and
+# plain rounding would show those steps as bands.
+BAYER = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
+
+
 def backdrop():
     w, h = BACKDROP_SIZE
     img = Image.new("RGB", (w, h))
     px = img.load()
     for y in range(h):
         t = y / (h - 1)
-        right = mix((17, 40, 68), (8, 23, 42), t)
-        left = mix((6, 24, 42), (4, 15, 28), t)
+        right = [lerp(a, b, t) for a, b in zip((17, 40, 68), (8, 23, 42))]
+        left = [lerp(a, b, t) for a, b in zip((6, 24, 42), (4, 15, 28))]
         for x in range(w):
             if x < PANEL_WIDTH:
-                px[x, y] = left
+                c = left
             else:
                 # A slight darkening toward the right edge keeps the area calm but not flat.
                 s = (x - PANEL_WIDTH) / (w - PANEL_WIDTH)
-                px[x, y] = mix(right, (right[0] - 3, right[1] - 5, right[2] - 8), s)
+                c = [v - s * k for v, k in zip(right, (3, 5, 8))]
+            threshold = (BAYER[y % 4][x % 4] + 0.5) / 16
+            px[x, y] = tuple(int(v + threshold) for v in c)
 
     scale = 4
     layer = Image.new("RGBA", (w * scale, h * scale), (0, 0, 0, 0))
