@@ -29,7 +29,8 @@ protected:
 
     BOOL OnEraseBkgnd(CDC& dc);
     // Static texts and buttons over the picture draw transparently; trackbars keep their own
-    // colours, since a hollow brush leaves their channel unpainted.
+    // colours, since a hollow brush leaves their channel unpainted. Named apart from
+    // CWnd::OnCtlColor, which derived dialogs keep reaching as the framework's default.
     HBRUSH OnBackgroundCtlColor(CDC& dc, CWnd& control, UINT kind);
     BOOL OnQueryNewPalette();
     void OnPaletteChanged(CWnd* changedBy);

@@ -3,7 +3,6 @@
 // the text in a colour its owner chooses.
 #pragma once
 
-#include "framework/brush.h"
 #include "framework/button.h"
 #include "skin/wizard_colours.h"
 
