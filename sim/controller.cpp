@@ -51,6 +51,8 @@ struct Controller::Impl {
     void Serve(const std::shared_ptr<Connection>& connection);
     bool OpenListener();
     void DropAllConnections();
+    // Has the accept thread close the port and count the reboot; returns once it has.
+    void BeginReboot();
     void ReapConnections(bool all);
     // Runs one frame through the model under the lock and logs what it did.
     FrameOutcome Handle(const std::string& peer, const ams::AmsHeader& header,
@@ -97,6 +99,14 @@ bool Controller::Impl::OpenListener() {
     }
     listener = std::move(socket);
     return true;
+}
+
+void Controller::Impl::BeginReboot() {
+    std::unique_lock lock(mutex);
+    const uint64_t before = model.CurrentStats().rebootsStarted;
+    rebootRequested = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return stopping || model.CurrentStats().rebootsStarted != before; });
 }
 
 void Controller::Impl::DropAllConnections() {
@@ -152,8 +162,8 @@ void Controller::Impl::AcceptLoop() {
         }
         if (startReboot) {
             // Down first, then counted: whoever sees the reboot counted finds the port closed.
+            // The connection that asked for it drops every connection once its reply is out.
             listener.Close();
-            DropAllConnections();
             {
                 std::lock_guard lock(mutex);
                 auto& stats = model.CurrentStats();
@@ -303,16 +313,18 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
                 std::unique_lock lock(mutex);
                 changed.wait_for(lock, milliseconds(faults.delayMs), [this] { return stopping; });
             }
-            if (outcome.reply && !socket.SendAll(*outcome.reply)) {
+            if (outcome.reboot) {
+                // The port closes before the RUN reply goes out, so a host acting on the reply
+                // never reaches the controller it just restarted.
+                BeginReboot();
+            }
+            const bool sent = !outcome.reply || socket.SendAll(*outcome.reply);
+            if (outcome.reboot) {
+                DropAllConnections();
+            }
+            if (!sent) {
                 open = false;
                 break;
-            }
-            if (outcome.reboot) {
-                {
-                    std::lock_guard lock(mutex);
-                    rebootRequested = true;
-                }
-                Changed();
             }
             ++requests;
             downloads += outcome.downloadFrame ? 1 : 0;

@@ -38,7 +38,7 @@ public:
     FrameOutcome Serve(const ams::AmsHeader& request, std::span<const uint8_t> data,
                        Clock::time_point now);
 
-    // Rebooting clears the flag memory and any download; the PLC comes back in RUN.
+    // Rebooting forgets any download; the PLC comes back in RUN.
     void Reboot();
     // Back from a reboot: busy for the busy-after-reboot time.
     void Return(Clock::time_point now);

@@ -78,12 +78,14 @@ void PlcProgram::ResetToFactoryDefaults() {
 }
 
 void PlcProgram::Reboot() {
-    memory_.fill(0);
     running_ = true;
-    answeredCode_ = 0;
-    answeredSequence_ = 0;
-    seenCode_ = 0;
-    seenSequence_ = 0;
+    // The flag memory is kept, and the program starts with the command it finds there taken
+    // as handled: a host that writes its last request again after the restart (the polling
+    // worker's first cycle does) is not answered twice.
+    const std::span<const uint8_t> command =
+        std::span<const uint8_t>(memory_).subspan(kCommandBlockOffset, kMailboxRecordSize);
+    answeredCode_ = seenCode_ = LoadLe16(command, 0);
+    answeredSequence_ = seenSequence_ = LoadLe32(command, 6);
 }
 
 uint32_t PlcProgram::Read(uint32_t indexGroup, uint32_t offset, uint32_t length,

@@ -66,7 +66,7 @@ public:
     // After a reboot the state word reads 2 until `until`.
     void SetBusyUntil(Clock::time_point until) { busyUntil_ = until; }
 
-    // A rebooted controller comes back in RUN with cleared flag memory.
+    // A rebooted controller comes back in RUN; its flag memory is retained.
     void Reboot();
 
 private:
