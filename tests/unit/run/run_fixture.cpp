@@ -1,5 +1,9 @@
 #include "tests/unit/run/run_fixture.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <thread>
 
 #include "app/wizard_constants.h"
@@ -11,18 +15,58 @@
 
 namespace corvane::test {
 
-RecordingView::RecordingView(std::array<uint8_t, 4> address) : address_(address) {
+#ifdef _WIN32
+namespace {
+constexpr const char* kTestWindowClass = "CorvaneRunTestWindow";
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    } else if (auto* handler = reinterpret_cast<TestWindow::Handler*>(
+                   ::GetWindowLongPtrA(window, GWLP_USERDATA));
+               handler != nullptr && *handler) {
+        (*handler)(platform::WindowMessage{window, message, wParam, lParam});
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+}  // namespace
+
+TestWindow::TestWindow(Handler onMessage) : onMessage_(std::move(onMessage)) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = TestWindowProc;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kTestWindowClass;
+    ::RegisterClassA(&windowClass);  // fails harmlessly once registered
+    window_ = ::CreateWindowExA(0, kTestWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                ::GetModuleHandleA(nullptr), &onMessage_);
+}
+
+TestWindow::~TestWindow() {
+    ::DestroyWindow(static_cast<HWND>(window_));
+}
+#else
+TestWindow::TestWindow(Handler onMessage) : onMessage_(std::move(onMessage)) {
     window_ = platform::CreateTestWindow([this](const platform::WindowMessage& m) {
-        if (m.message == WM_FLASH_STEP) {
-            flashSteps.push_back(static_cast<int>(m.wParam));
-            SetProgressPosition(static_cast<int>(m.wParam) + FLASH_STEP_OFFSET);
+        if (onMessage_) {
+            onMessage_(m);
         }
     });
 }
 
-RecordingView::~RecordingView() {
+TestWindow::~TestWindow() {
     platform::DestroyTestWindow(window_);
 }
+#endif
+
+RecordingView::RecordingView(std::array<uint8_t, 4> address)
+    : address_(address), window_([this](const platform::WindowMessage& m) {
+          if (m.message == WM_FLASH_STEP) {
+              flashSteps.push_back(static_cast<int>(m.wParam));
+              SetProgressPosition(static_cast<int>(m.wParam) + FLASH_STEP_OFFSET);
+          }
+      }) {}
 
 void RecordingView::SetProgressRange(int low, int high) {
     range = {low, high};

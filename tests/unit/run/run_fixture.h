@@ -20,12 +20,28 @@
 
 namespace corvane::test {
 
+// A window of the calling thread whose dispatched messages go to `onMessage`: the stand-in
+// queue's window natively, a message-only window on Windows.
+class TestWindow {
+public:
+    using Handler = std::function<void(const platform::WindowMessage&)>;
+    explicit TestWindow(Handler onMessage);
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+    platform::WindowHandle handle() const { return window_; }
+
+private:
+    Handler onMessage_;
+    platform::WindowHandle window_ = nullptr;
+};
+
 // The wizard's side of the run: flash steps posted to its window move the bar as the dialog's
 // handler does, and every position the bar takes is kept in order.
 class RecordingView : public UpdateRunView {
 public:
     explicit RecordingView(std::array<uint8_t, 4> address);
-    ~RecordingView() override;
+    ~RecordingView() override = default;
     RecordingView(const RecordingView&) = delete;
     RecordingView& operator=(const RecordingView&) = delete;
 
@@ -33,7 +49,7 @@ public:
     void SetProgressRange(int low, int high) override;
     void SetProgressPosition(int position) override;
     void SetMessageText(const std::string& text) override { messages.push_back(text); }
-    platform::WindowHandle WindowHandle() override { return window_; }
+    platform::WindowHandle WindowHandle() override { return window_.handle(); }
     void PumpPendingMessages() override;
 
     int Position() const { return positions.empty() ? 0 : positions.back(); }
@@ -49,7 +65,7 @@ public:
 
 private:
     std::array<uint8_t, 4> address_;
-    platform::WindowHandle window_ = nullptr;
+    TestWindow window_;
 };
 
 class UpdateRunTest : public ::testing::Test {

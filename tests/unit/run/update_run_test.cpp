@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@ using std::chrono::milliseconds;
 
 constexpr uint16_t kRelease = 15;
 constexpr uint16_t kSetParameter = 7;
+constexpr uint32_t kPaintRequest = 0x0401;  // a message of the window's own, posted before the run
 
 // The bar of a run that saved and judged the version: the reads, closing, settling.
 std::vector<int> PositionsUpToVerdict() {
@@ -36,6 +38,12 @@ std::vector<int> SuccessfulRunPositions() {
         p.push_back(position);
     }
     return p;
+}
+
+std::string VersionName(int major, int minor) {
+    std::ostringstream name;
+    name << 'V' << major << '_' << minor;
+    return name.str();
 }
 
 struct Refusal {
@@ -73,8 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
                                            Refusal{3, 4, TEXT_ALREADY_CURRENT},
                                            Refusal{4, 0, TEXT_ALREADY_CURRENT}),
                          [](const auto& param_info) {
-                             return "V" + std::to_string(param_info.param.major) + "_" +
-                                    std::to_string(param_info.param.minor);
+                             return VersionName(param_info.param.major, param_info.param.minor);
                          });
 
 class UpdatableVersionTest : public UpdateRunTest,
@@ -108,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, UpdatableVersionTest,
                                            std::pair<uint8_t, uint8_t>{3, 25},
                                            std::pair<uint8_t, uint8_t>{3, 29}),
                          [](const auto& param_info) {
-                             return "V" + std::to_string(param_info.param.first) + "_" +
-                                    std::to_string(param_info.param.second);
+                             return VersionName(param_info.param.first, param_info.param.second);
                          });
 
 TEST_F(UpdateRunTest, NothingAtTheAddressIsReportedWithoutAnyTransfer) {
@@ -325,15 +331,14 @@ TEST_F(UpdateRunTest, RunPumpsTheWindowBeforeItConnects) {
     StartInstrument(3, 1);
     RecordingView view(TestOctets());
     bool painted = false;
-    platform::WindowHandle window =
-        platform::CreateTestWindow([&](const auto&) { painted = true; });
-    platform::PostWindowMessage(window, 0x000F /* a paint request */, 0, 0);
+    TestWindow window(
+        [&](const platform::WindowMessage& m) { painted = painted || m.message == kPaintRequest; });
+    platform::PostWindowMessage(window.handle(), kPaintRequest, 0, 0);
 
     Run(view);
 
     EXPECT_TRUE(painted);
     EXPECT_GE(view.pumps, 1);
-    platform::DestroyTestWindow(window);
 }
 
 }  // namespace
