@@ -42,7 +42,7 @@ struct Connection {
 }  // namespace
 
 struct Controller::Impl {
-    Impl(Options o)
+    explicit Impl(Options o)
         : options(std::move(o)),
           model(options, ChooseExpectedImage(options.expectedImage)),
           log(options.logPath, options.onEvent) {}
@@ -67,7 +67,6 @@ struct Controller::Impl {
     EventLog log;
     std::string lastError;
     uint16_t boundPort = 0;
-    bool running = false;
     bool stopping = false;
     bool rebootRequested = false;
     bool gone = false;  // never-return: down for good after a flash
