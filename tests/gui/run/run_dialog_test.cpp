@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <memory>
@@ -330,6 +331,40 @@ TEST_F(RunDialogTest, RefusedVersionShowsItsReasonOnTheFailurePage) {
     ExpectState(ResultPage("Update Process failed...",
                            "You already have a newer/equal Firmware Version!", true));
     EXPECT_EQ(::SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 0);
+}
+
+TEST_F(RunDialogTest, EmptyFourthFieldReadsAsZero) {
+    // The instrument listens at a.b.c.0; only the first three fields are typed.
+    const auto octets = TestOctets();
+    options_.listen = {octets[0], octets[1], octets[2], 0};
+    options_.firmwareMajor = 3;
+    options_.firmwareMinor = 4;
+    sim::Controller& instrument = StartInstrument();
+    EnterAddress();
+    ::SendMessageA(Item(IDC_IPADDRESS), IPM_CLEARADDRESS, 0, 0);
+    std::vector<HWND> fields;
+    for (HWND field = ::FindWindowExA(Item(IDC_IPADDRESS), nullptr, "Edit", nullptr);
+         field != nullptr; field = ::FindWindowExA(Item(IDC_IPADDRESS), field, "Edit", nullptr)) {
+        fields.push_back(field);
+    }
+    ASSERT_EQ(fields.size(), 4u);
+    // The fields are laid out left to right; their window order need not be.
+    std::sort(fields.begin(), fields.end(), [](HWND a, HWND b) {
+        RECT ra{}, rb{};
+        ::GetWindowRect(a, &ra);
+        ::GetWindowRect(b, &rb);
+        return ra.left < rb.left;
+    });
+    for (size_t i = 0; i < 3; ++i) {
+        ::SetWindowTextA(fields[i], std::to_string(octets[i]).c_str());
+    }
+    ASSERT_FALSE(::SendMessageA(Item(IDC_IPADDRESS), IPM_ISBLANK, 0, 0));
+
+    Click(IDC_NEXT);
+
+    // Reached and refused for its version: the run spoke to a.b.c.0.
+    EXPECT_EQ(Text(IDC_MESSAGE), "You already have a newer/equal Firmware Version!");
+    EXPECT_GE(instrument.stats().connectionsAccepted, 1u);
 }
 
 }  // namespace
