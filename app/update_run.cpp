@@ -285,17 +285,21 @@ int FlashEmbeddedFirmware(int a, int b, int c, int d) {
 }  // namespace
 
 bool RunUpdate(UpdateRunView& view, const UpdateRunOptions& options) {
-    // Paint the running layout before the first blocking call.
-    view.PumpPendingMessages();
     try {
+        // Paint the running layout before the first blocking call.
+        view.PumpPendingMessages();
         CDeviceLink link;
         ShutdownOnExit shutdown(link);
         UpdateRun run(view, link, options.flash ? options.flash : FlashEmbeddedFirmware);
         return run.Run();
     } catch (...) {
         // No failure leaves the run as an exception: the wizard shows it like any other.
-        view.SetProgressPosition(0);
-        view.SetMessageText(TEXT_UNKNOWN_ERROR);
+        try {
+            view.SetProgressPosition(0);
+            view.SetMessageText(TEXT_UNKNOWN_ERROR);
+        } catch (...) {
+            // A view that cannot even show the failure still gets false.
+        }
         return false;
     }
 }
