@@ -30,7 +30,7 @@ protected:
     void SetUp() override {
         AdsClientResetForTests();
         port_ = AdsPortOpen();
-        ASSERT_EQ(AdsSyncSetTimeoutEx(port_, 1000), 0);
+        ASSERT_EQ(AdsSyncSetTimeoutEx(port_, 5000), 0);
     }
     // Drops the client's connections first, so scripts waiting for the client to close end.
     void TearDown() override {
