@@ -44,7 +44,7 @@ protected:
         simulator_ = std::make_unique<sim::Controller>(options_);
         EXPECT_TRUE(simulator_->Start()) << simulator_->LastError();
         const int32_t port = AdsPortOpen();
-        AdsSyncSetTimeoutEx(port, 2000);
+        AdsSyncSetTimeoutEx(port, 5000);
         return *simulator_;
     }
 
