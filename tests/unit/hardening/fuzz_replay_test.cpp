@@ -14,6 +14,7 @@
 
 extern "C" int AdsReplyFuzzOne(const uint8_t* data, size_t size);
 extern "C" int SimRequestFuzzOne(const uint8_t* data, size_t size);
+extern "C" int AdsConnectionFuzzOne(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -71,12 +72,13 @@ TEST_P(FuzzReplayTest, ShortAndTruncatedInputsPassTheChecks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, FuzzReplayTest,
-    ::testing::Values(Target{"ads_reply", AdsReplyFuzzOne,
-                             CORVANE_SOURCE_DIR "/tests/fuzz/ads/corpus",
-                             CORVANE_SOURCE_DIR "/tests/unit/hardening/regressions/ads_reply"},
-                      Target{"sim_request", SimRequestFuzzOne,
-                             CORVANE_SOURCE_DIR "/tests/fuzz/sim/corpus",
-                             CORVANE_SOURCE_DIR "/tests/unit/hardening/regressions/sim_request"}),
+    ::testing::Values(
+        Target{"ads_reply", AdsReplyFuzzOne, CORVANE_SOURCE_DIR "/tests/fuzz/ads/corpus",
+               CORVANE_SOURCE_DIR "/tests/unit/hardening/regressions/ads_reply"},
+        Target{"ads_connection", AdsConnectionFuzzOne, CORVANE_SOURCE_DIR "/tests/fuzz/ads/corpus",
+               CORVANE_SOURCE_DIR "/tests/unit/hardening/regressions/ads_connection"},
+        Target{"sim_request", SimRequestFuzzOne, CORVANE_SOURCE_DIR "/tests/fuzz/sim/corpus",
+               CORVANE_SOURCE_DIR "/tests/unit/hardening/regressions/sim_request"}),
     [](const ::testing::TestParamInfo<Target>& param) { return std::string(param.param.name); });
 
 }  // namespace
