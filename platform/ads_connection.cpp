@@ -78,8 +78,10 @@ AdsConnection::Pump AdsConnection::Feed(std::span<const uint8_t> bytes, OnFrame&
     }
 }
 
-void AdsConnection::DiscardStale() {
-    while (socket_.Valid() && socket_.WaitReadable(std::chrono::milliseconds(0)) == 1) {
+void AdsConnection::DiscardStale(Clock::time_point deadline) {
+    // Bounded by the deadline too: a router that never stops sending cannot hold a call here.
+    while (socket_.Valid() && Clock::now() < deadline &&
+           socket_.WaitReadable(std::chrono::milliseconds(0)) == 1) {
         const int n = socket_.Receive(chunk_);
         if (n <= 0) {
             DropLocked();
@@ -123,7 +125,7 @@ int32_t AdsConnection::Transact(ams::AmsHeader request, std::span<const uint8_t>
         return ADSERR_CLIENT_SYNCTIMEOUT;
     }
     TurnGuard guard(turn_);
-    DiscardStale();
+    DiscardStale(deadline);
     if (const int32_t rc = EnsureConnected(deadline); rc != ADSERR_NOERR) {
         return rc;
     }

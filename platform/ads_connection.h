@@ -40,7 +40,7 @@ private:
     int32_t EnsureConnected(Clock::time_point deadline);
     // Takes what the router sent while nobody was waiting: late replies are dropped, and a
     // connection the router closed meanwhile is noticed before a request is lost on it.
-    void DiscardStale();
+    void DiscardStale(Clock::time_point deadline);
     // Moves received bytes into the assembler and hands each complete frame to `onFrame`,
     // which returns true when it has found the awaited reply.
     template <typename OnFrame>

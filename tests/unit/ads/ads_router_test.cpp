@@ -134,6 +134,27 @@ TEST_F(AdsRouterTest, ReplyThatNeverComesTimesOutAndKeepsTheConnection) {
     EXPECT_EQ(router_->Connections(), 1);
 }
 
+TEST_F(AdsRouterTest, RouterFloodingOtherRepliesCannotHoldACall) {
+    StartRouter([&](RouterConnection& c, int) {
+        auto f = c.NextFrame();
+        if (!f) {
+            return;
+        }
+        ams::AmsHeader other = f->header;
+        other.invokeId += 1000;
+        const auto stale = ReplyTo(other, ReadReplyData(0, 4, kPayload));
+        while (c.Send(stale)) {
+        }
+    });
+    ASSERT_EQ(AdsSyncSetTimeoutEx(port_, 200), 0);
+    std::array<uint8_t, 4> out{};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Read4(out), ADSERR_CLIENT_SYNCTIMEOUT);
+    // The next call meets the flood before it sends anything; it is bounded all the same.
+    EXPECT_EQ(Read4(out), ADSERR_CLIENT_SYNCTIMEOUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
 // Ways a router can break off a reply; each is a time-out for this call and a new
 // connection for the next.
 struct BrokenReply {
