@@ -83,6 +83,13 @@ inline constexpr int kFirmwareVersionParameter = 10;
 bool IsFloatParameter(int id);  // 0-3 and 5-8
 bool IsIntParameter(int id);    // 4, 9, 11
 
+// A flash: the download's closing commands followed by RUN install the image when it equals
+// the expected one (firmware becomes the new version, parameters go to factory values) or
+// reject it; either way the controller closes its port before the RUN reply goes out, drops
+// every connection, stays away for rebootMs and comes back in RUN with its flag memory kept
+// (the request then in the command block counts as handled).
+//
+// Start and Stop belong to the owner's thread; everything else may be called from any thread.
 class Controller {
 public:
     explicit Controller(Options options);
@@ -97,6 +104,8 @@ public:
     std::string LastError() const;
     uint16_t Port() const;  // the bound TCP port
 
+    // Setters and getters of the wrong kind for an id do nothing and read 0; id 9 keeps the
+    // low 8 bits (signed); id 10 is the firmware version (SetFirmware).
     void SetFloatParameter(int id, float value);
     void SetIntParameter(int id, int32_t value);
     float FloatParameter(int id) const;
@@ -115,7 +124,7 @@ public:
     Faults CurrentFaults() const;
 
     Stats stats() const;
-    std::vector<DownloadFrame> DownloadFrames() const;  // in order of arrival
+    std::vector<DownloadFrame> DownloadFrames() const;  // in order of arrival, the first 4096
     std::vector<uint8_t> LastReceivedImage() const;     // of the last completed download
 
     // Waits until `predicate` holds for the stats or `limit` passes; false on time-out.
