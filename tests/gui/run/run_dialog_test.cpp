@@ -320,19 +320,6 @@ TEST_F(RunDialogTest, FailedRunOffersBackToTheAddressPage) {
     EXPECT_EQ(Text(IDC_MESSAGE), kFinishedMessage);
 }
 
-TEST_F(RunDialogTest, RefusedVersionShowsItsReasonOnTheFailurePage) {
-    options_.firmwareMajor = 3;
-    options_.firmwareMinor = 3;
-    StartInstrument();
-    EnterAddress();
-
-    Click(IDC_NEXT);
-
-    ExpectState(ResultPage("Update Process failed...",
-                           "You already have a newer/equal Firmware Version!", true));
-    EXPECT_EQ(::SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 0);
-}
-
 TEST_F(RunDialogTest, EmptyFourthFieldReadsAsZero) {
     // The instrument listens at a.b.c.0; only the first three fields are typed.
     const auto octets = TestOctets();
