@@ -144,7 +144,10 @@ LRESULT CDialog::OnInitDialogMessage(WPARAM, LPARAM) {
     return OnInitDialog();
 }
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     MapMessage<WM_INITDIALOG, &ThisClass::OnInitDialogMessage>(),
-        MapCommand<IDOK, &ThisClass::OnOK>(), MapCommand<IDCANCEL, &ThisClass::OnCancel>(),
+    MapCommand<IDOK, &ThisClass::OnOK>(),
+    MapCommand<IDCANCEL, &ThisClass::OnCancel>(),
 END_MESSAGE_MAP()
+// clang-format on

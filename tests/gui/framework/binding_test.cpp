@@ -29,9 +29,11 @@ protected:
     void PostNcDestroy() override { ++destroyed; }
     DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(RecordingLabel, CStatic)
     MapMessage<WM_SETTEXT, &ThisClass::OnSetText>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 class BindingDialog : public CDialog {
 public:

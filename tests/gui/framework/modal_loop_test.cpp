@@ -43,11 +43,13 @@ protected:
     }
     DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(FilteringButton, CButton)
     MapMessage<WM_SWALLOWED, &ThisClass::Record<WM_SWALLOWED>>(),
-        MapMessage<WM_REWRITTEN_FROM, &ThisClass::Record<WM_REWRITTEN_FROM>>(),
-        MapMessage<WM_REWRITTEN_TO, &ThisClass::Record<WM_REWRITTEN_TO>>(),
+    MapMessage<WM_REWRITTEN_FROM, &ThisClass::Record<WM_REWRITTEN_FROM>>(),
+    MapMessage<WM_REWRITTEN_TO, &ThisClass::Record<WM_REWRITTEN_TO>>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 class LoopDialog : public CDialog {
 public:
@@ -71,9 +73,11 @@ protected:
     void OnCancelButton() { EndDialog(42); }
     DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(LoopDialog, CDialog)
     MapCommand<IDC_CANCEL, &ThisClass::OnCancelButton>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 class ModalLoop : public ::testing::Test {
 protected:

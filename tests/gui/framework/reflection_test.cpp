@@ -37,9 +37,11 @@ protected:
     }
     DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(AnsweringLabel, CStatic)
     MapReflectedCtlColor<&ThisClass::CtlColor>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 // A button that sees its own clicks and, optionally, keeps them from the parent.
 class ClickSeeingButton : public CButton {
@@ -54,9 +56,11 @@ protected:
     }
     DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(ClickSeeingButton, CButton)
     MapReflectedCommand<BN_CLICKED, &ThisClass::OnClicked>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 // A button that switches itself to owner drawing when bound, as a skinned button does.
 class OwnerDrawnButton : public CButton {
@@ -96,9 +100,12 @@ protected:
     }
     DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(ProbeDialogBase, CDialog)
-    MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(), MapMessage<WM_PROBE_B, &ThisClass::OnProbeB>(),
+    MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(),
+    MapMessage<WM_PROBE_B, &ThisClass::OnProbeB>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 class ProbeDialog : public ProbeDialogBase {
 public:
@@ -109,6 +116,7 @@ public:
     CButton check;
     int derivedA = 0;
     int parentClicks = 0;
+    HWND notifiedBy = nullptr;
     bool parentAnswersColours = false;
     HBRUSH parentBrush = ::CreateSolidBrush(RGB(4, 5, 6));
     std::string lastSetText;
@@ -127,15 +135,23 @@ protected:
         return 11;
     }
     void OnNext() { ++parentClicks; }
+    void OnTitleNotified(NMHDR& header, LRESULT& result) {
+        notifiedBy = header.hwndFrom;
+        result = 5;
+    }
     HBRUSH OnCtlColor(CDC& dc, CWnd& control, UINT kind) {
         return parentAnswersColours ? parentBrush : CWnd::OnCtlColor(dc, control, kind);
     }
     DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(ProbeDialog, ProbeDialogBase)
-    MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(), MapCommand<IDC_NEXT, &ThisClass::OnNext>(),
-        MapCtlColor<&ThisClass::OnCtlColor>(),
+    MapMessage<WM_PROBE_A, &ThisClass::OnProbeA>(),
+    MapCommand<IDC_NEXT, &ThisClass::OnNext>(),
+    MapNotify<WM_APP + 0x200, IDC_TITLE, &ThisClass::OnTitleNotified>(),
+    MapCtlColor<&ThisClass::OnCtlColor>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 class Reflection : public ::testing::Test {
 protected:
@@ -216,6 +232,19 @@ TEST_F(Reflection, DerivedMapComesFirstAndTheBaseMapServesTheRest) {
     EXPECT_EQ(dialog.baseA, 0);
     EXPECT_EQ(dialog.SendMessage(WM_PROBE_B), 20);
     EXPECT_EQ(dialog.baseB, 1);
+}
+
+TEST_F(Reflection, NotificationsMeetTheEntryOfTheirCodeAndControl) {
+    NMHDR header{dialog.title.GetSafeHwnd(), IDC_TITLE, WM_APP + 0x200};
+    EXPECT_EQ(dialog.SendMessage(WM_NOTIFY, IDC_TITLE, reinterpret_cast<LPARAM>(&header)), 5);
+    EXPECT_EQ(dialog.notifiedBy, dialog.title.GetSafeHwnd());
+
+    dialog.notifiedBy = nullptr;
+    NMHDR otherControl{dialog.message.GetSafeHwnd(), IDC_MESSAGE, WM_APP + 0x200};
+    dialog.SendMessage(WM_NOTIFY, IDC_MESSAGE, reinterpret_cast<LPARAM>(&otherControl));
+    NMHDR otherCode{dialog.title.GetSafeHwnd(), IDC_TITLE, WM_APP + 0x201};
+    dialog.SendMessage(WM_NOTIFY, IDC_TITLE, reinterpret_cast<LPARAM>(&otherCode));
+    EXPECT_EQ(dialog.notifiedBy, nullptr);
 }
 
 TEST_F(Reflection, UnboundControlsStillGetTheirDefaultColours) {
