@@ -17,6 +17,15 @@ bool RawClient::SendBytes(std::span<const uint8_t> bytes) {
     return socket_.SendAll(bytes);
 }
 
+bool RawClient::SendByteByByte(std::span<const uint8_t> bytes) {
+    for (const uint8_t b : bytes) {
+        if (socket_.Send(std::span<const uint8_t>(&b, 1)) != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool RawClient::SendFrame(uint16_t commandId, uint32_t invokeId, std::span<const uint8_t> data,
                           uint16_t stateFlags, uint16_t targetPort) {
     ams::AmsHeader h;

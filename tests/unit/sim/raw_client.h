@@ -26,6 +26,8 @@ public:
     bool Connected() const { return socket_.Valid(); }
 
     bool SendBytes(std::span<const uint8_t> bytes);
+    // One byte per send call (TCP_NODELAY is on): the controller sees the frame in pieces.
+    bool SendByteByByte(std::span<const uint8_t> bytes);
     // A frame from this host's NetId 127.0.0.1.1.1 port 32779 to the controller's port 800.
     bool SendFrame(uint16_t commandId, uint32_t invokeId, std::span<const uint8_t> data,
                    uint16_t stateFlags = 0, uint16_t targetPort = 800);

@@ -157,6 +157,29 @@ INSTANTIATE_TEST_SUITE_P(
                 Reaction::kWaits}),
     [](const auto& p) { return std::string(p.param.name); });
 
+TEST_F(SimFaultTest, FramesSplitAndJoinedOnTheWireAreEachAnswered) {
+    Start();
+    RawClient client(TestOctets());
+    ASSERT_TRUE(client.Connected());
+    const Bytes read{0x20, 0x40, 0, 0, 0xA4, 0, 0, 0, 4, 0, 0, 0};
+    // Two requests in one send, then one a byte at a time.
+    Bytes joined = Request(2, read);
+    joined[34] = 1;  // invoke ids 1 and 2
+    Bytes second = Request(2, read);
+    second[34] = 2;
+    joined.insert(joined.end(), second.begin(), second.end());
+    ASSERT_TRUE(client.SendBytes(joined));
+    Bytes third = Request(2, read);
+    third[34] = 3;
+    ASSERT_TRUE(client.SendByteByByte(third));
+    for (uint32_t invoke = 1; invoke <= 3; ++invoke) {
+        const auto reply = client.NextReply();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->header.invokeId, invoke);
+        EXPECT_EQ(reply->data, (Bytes{0, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0})) << "state word 1";
+    }
+}
+
 TEST_F(SimFaultTest, MalformedRequestsAreAnsweredWithInvalidData) {
     Start();
     RawClient client(TestOctets());
