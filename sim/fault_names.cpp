@@ -51,9 +51,9 @@ std::optional<int> ParseNumber(const std::string& text, int max) {
 
 }  // namespace
 
-bool ApplyFault(const std::string& spec, Faults& faults, std::string& error) {
-    const size_t equals = spec.find('=');
-    const std::string name = spec.substr(0, equals);
+bool ApplyFault(const std::string& setting, Faults& faults, std::string& error) {
+    const size_t equals = setting.find('=');
+    const std::string name = setting.substr(0, equals);
     for (const auto& f : kFaultNames) {
         if (name != f.name) {
             continue;
@@ -70,9 +70,9 @@ bool ApplyFault(const std::string& spec, Faults& faults, std::string& error) {
             error = "fault " + name + " needs a value: " + name + "=N";
             return false;
         }
-        const auto value = ParseNumber(spec.substr(equals + 1), 24 * 60 * 60 * 1000);
+        const auto value = ParseNumber(setting.substr(equals + 1), 24 * 60 * 60 * 1000);
         if (!value) {
-            error = "fault " + name + ": '" + spec.substr(equals + 1) +
+            error = "fault " + name + ": '" + setting.substr(equals + 1) +
                     "' is not a whole number from 0 to 86400000";
             return false;
         }

@@ -10,9 +10,9 @@
 
 namespace sim {
 
-// Switches on the fault `spec` names; false with a readable reason for an unknown name, a
+// Switches on the fault `setting` names; false with a readable reason for an unknown name, a
 // missing, superfluous or malformed value.
-bool ApplyFault(const std::string& spec, Faults& faults, std::string& error);
+bool ApplyFault(const std::string& setting, Faults& faults, std::string& error);
 
 // One line per fault: name, value if any, and what it does.
 std::string FaultHelp();

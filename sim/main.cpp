@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     std::string newFirmware = "3.3";
     std::string imagePath;
     int rebootMs = 3000;
-    std::vector<std::string> faultSpecs;
+    std::vector<std::string> faultSettings;
     std::string logPath;
     app.add_option("--listen", listen, "IPv4 address to listen on")->capture_default_str();
     app.add_option("--port", port, "TCP port of the AMS router (0 = any free port)")
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     app.add_option("--reboot-ms", rebootMs, "how long a reboot keeps the controller away")
         ->check(CLI::Range(0, 24 * 60 * 60 * 1000))
         ->capture_default_str();
-    app.add_option("--fault", faultSpecs, "inject a fault, NAME or NAME=VALUE (repeatable)");
+    app.add_option("--fault", faultSettings, "inject a fault, NAME or NAME=VALUE (repeatable)");
     app.add_option("--log", logPath, "write every request and state change as JSON lines");
     app.footer("Faults:\n" + sim::FaultHelp() +
                "\nPrints 'listening on ADDRESS:PORT' once it accepts connections, then one line "
@@ -87,9 +87,9 @@ int main(int argc, char** argv) {
     std::tie(options.firmwareMajor, options.firmwareMinor) = *version;
     std::tie(options.newFirmwareMajor, options.newFirmwareMinor) = *newVersion;
     options.rebootMs = rebootMs;
-    for (const auto& spec : faultSpecs) {
+    for (const auto& setting : faultSettings) {
         std::string error;
-        if (!sim::ApplyFault(spec, options.faults, error)) {
+        if (!sim::ApplyFault(setting, options.faults, error)) {
             return Fail("--fault: " + error);
         }
     }

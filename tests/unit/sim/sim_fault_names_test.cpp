@@ -8,11 +8,11 @@ namespace {
 TEST(SimFaultNames, EveryFaultIsReachableByName) {
     sim::Faults f;
     std::string error;
-    for (const char* spec :
+    for (const char* setting :
          {"refuse-connect", "status-error", "mailbox-silent", "release-silent", "register-silent",
           "busy", "drop-after=3", "delay-ms=250", "download-silent", "download-error",
           "download-drop-after=7", "reject-image", "never-return", "busy-after-reboot-ms=900"}) {
-        EXPECT_TRUE(sim::ApplyFault(spec, f, error)) << spec << ": " << error;
+        EXPECT_TRUE(sim::ApplyFault(setting, f, error)) << setting << ": " << error;
     }
     EXPECT_TRUE(f.refuseConnect && f.statusError && f.mailboxSilent && f.releaseSilent &&
                 f.registerSilent && f.busy && f.downloadSilent && f.downloadError &&
@@ -25,12 +25,12 @@ TEST(SimFaultNames, EveryFaultIsReachableByName) {
 }
 
 TEST(SimFaultNames, BadSpecsAreRefusedWithAReason) {
-    for (const char* spec : {"", "nope", "busy=1", "drop-after", "drop-after=", "drop-after=x",
-                             "drop-after=-2", "delay-ms=1e3", "delay-ms=99999999999"}) {
+    for (const char* setting : {"", "nope", "busy=1", "drop-after", "drop-after=", "drop-after=x",
+                                "drop-after=-2", "delay-ms=1e3", "delay-ms=99999999999"}) {
         sim::Faults f;
         std::string error;
-        EXPECT_FALSE(sim::ApplyFault(spec, f, error)) << spec;
-        EXPECT_FALSE(error.empty()) << spec;
+        EXPECT_FALSE(sim::ApplyFault(setting, f, error)) << setting;
+        EXPECT_FALSE(error.empty()) << setting;
     }
 }
 
