@@ -32,16 +32,16 @@ enum class Kept {
 
 struct FaultCase {
     const char* name;
-    sim::Faults faults;
+    sim::Faults faults{};
     // Empty: the run succeeds and shows no text of its own. Otherwise it fails with one of
     // these; a fault that strikes wherever the connection happens to be can end the run at
     // more than one point, and each of them is sound.
-    std::vector<std::string> texts;
-    int minTransfers;
-    int maxTransfers;
-    bool newFirmware;  // the instrument ends with the embedded image's version
-    Kept kept;
-    bool reachable;  // the instrument answers at the end
+    std::vector<std::string> texts{};
+    int minTransfers = 1;
+    int maxTransfers = 1;
+    bool newFirmware = true;  // the instrument ends with the embedded image's version
+    Kept kept = Kept::kAll;
+    bool reachable = true;  // the instrument answers at the end
     // Slow replies need the exchange's full time limit; every other case gets a short one so
     // the silent faults do not take ten seconds each.
     milliseconds exchangeLimit{500};
@@ -58,170 +58,102 @@ sim::Faults With(void (*set)(sim::Faults&)) {
 }
 
 const FaultCase kCases[] = {
-    {"NoFault", {}, {}, 1, 1, true, Kept::kAll, true},
-    {"RefusedConnection",
-     With([](sim::Faults& f) { f.refuseConnect = true; }),
-     {TEXT_CONNECT_FAILED},
-     0,
-     0,
-     false,
-     Kept::kAll,
-     false},
-    {"ErrorInStatusBlock",
-     With([](sim::Faults& f) { f.statusError = true; }),
-     {TEXT_CONNECT_FAILED},
-     0,
-     0,
-     false,
-     Kept::kAll,
-     true},
-    {"SilentMailbox",
-     With([](sim::Faults& f) { f.mailboxSilent = true; }),
-     {TEXT_CONNECT_FAILED},
-     0,
-     0,
-     false,
-     Kept::kAll,
-     true},
-    {"SilentRegistration",
-     With([](sim::Faults& f) { f.registerSilent = true; }),
-     {TEXT_CONNECT_FAILED},
-     0,
-     0,
-     false,
-     Kept::kAll,
-     true},
-    {"SilentRelease",
-     With([](sim::Faults& f) { f.releaseSilent = true; }),
-     {},
-     1,
-     1,
-     true,
-     Kept::kAll,
-     true},
-    {"BusyAfterReboot",
-     With([](sim::Faults& f) { f.busyAfterRebootMs = 300; }),
-     {},
-     1,
-     1,
-     true,
-     Kept::kAll,
-     true},
-    {"BusyThroughout",
-     With([](sim::Faults& f) { f.busy = true; }),
-     {TEXT_RESTORE_FAILED},
-     1,
-     1,
-     true,
-     Kept::kLossReported,
-     true},
-    {"DownloadSilent",
-     With([](sim::Faults& f) { f.downloadSilent = true; }),
-     {},
-     1,
-     1,
-     true,
-     Kept::kAll,
-     true},
-    {"DownloadErroring",
-     With([](sim::Faults& f) { f.downloadError = true; }),
-     {},
-     1,
-     1,
-     true,
-     Kept::kAll,
-     true},
-    {"DownloadDroppedAfter10Frames",
-     With([](sim::Faults& f) { f.downloadDropAfter = 10; }),
-     {TEXT_UNKNOWN_ERROR},
-     1,
-     1,
-     false,
-     Kept::kAll,
-     true},
-    {"ImageNotInstalled",
-     With([](sim::Faults& f) { f.rejectImage = true; }),
-     {TEXT_UNKNOWN_ERROR},
-     1,
-     1,
-     false,
-     Kept::kAll,
-     true},
-    {"NeverComesBack",
-     With([](sim::Faults& f) { f.neverReturn = true; }),
-     {TEXT_UNKNOWN_ERROR},
-     MAX_FLASH_ATTEMPTS,
-     MAX_FLASH_ATTEMPTS,
-     true,
-     Kept::kInstrumentGone,
-     false},
+    {.name = "NoFault"},
+    {.name = "RefusedConnection",
+     .faults = With([](sim::Faults& f) { f.refuseConnect = true; }),
+     .texts = {TEXT_CONNECT_FAILED},
+     .minTransfers = 0,
+     .maxTransfers = 0,
+     .newFirmware = false,
+     .reachable = false},
+    {.name = "ErrorInStatusBlock",
+     .faults = With([](sim::Faults& f) { f.statusError = true; }),
+     .texts = {TEXT_CONNECT_FAILED},
+     .minTransfers = 0,
+     .maxTransfers = 0,
+     .newFirmware = false},
+    {.name = "SilentMailbox",
+     .faults = With([](sim::Faults& f) { f.mailboxSilent = true; }),
+     .texts = {TEXT_CONNECT_FAILED},
+     .minTransfers = 0,
+     .maxTransfers = 0,
+     .newFirmware = false},
+    {.name = "SilentRegistration",
+     .faults = With([](sim::Faults& f) { f.registerSilent = true; }),
+     .texts = {TEXT_CONNECT_FAILED},
+     .minTransfers = 0,
+     .maxTransfers = 0,
+     .newFirmware = false},
+    {.name = "SilentRelease", .faults = With([](sim::Faults& f) { f.releaseSilent = true; })},
+    {.name = "BusyAfterReboot", .faults = With([](sim::Faults& f) { f.busyAfterRebootMs = 300; })},
+    // Busy before the transfer and after it: the image resets the parameters and no write is
+    // taken back. Nothing can save them then, but the run must not call it a success.
+    {.name = "BusyThroughout",
+     .faults = With([](sim::Faults& f) { f.busy = true; }),
+     .texts = {TEXT_RESTORE_FAILED},
+     .kept = Kept::kLossReported},
+    {.name = "DownloadSilent", .faults = With([](sim::Faults& f) { f.downloadSilent = true; })},
+    {.name = "DownloadErroring", .faults = With([](sim::Faults& f) { f.downloadError = true; })},
+    {.name = "DownloadDroppedAfter10Frames",
+     .faults = With([](sim::Faults& f) { f.downloadDropAfter = 10; }),
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .newFirmware = false},
+    {.name = "ImageNotInstalled",
+     .faults = With([](sim::Faults& f) { f.rejectImage = true; }),
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .newFirmware = false},
+    {.name = "NeverComesBack",
+     .faults = With([](sim::Faults& f) { f.neverReturn = true; }),
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .minTransfers = MAX_FLASH_ATTEMPTS,
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
+     .kept = Kept::kInstrumentGone,
+     .reachable = false},
     // The connection goes wherever the run happens to be: at the connect, amid the reads, or
     // in the transfer. Each ends in an honest failure with nothing lost.
-    {"EveryConnectionDroppedAfter4Requests",
-     With([](sim::Faults& f) { f.dropAfter = 4; }),
-     {TEXT_CONNECT_FAILED, TEXT_READ_FAILED, TEXT_UNKNOWN_ERROR},
-     0,
-     1,
-     false,
-     Kept::kAll,
-     true},
+    {.name = "EveryConnectionDroppedAfter4Requests",
+     .faults = With([](sim::Faults& f) { f.dropAfter = 4; }),
+     .texts = {TEXT_CONNECT_FAILED, TEXT_READ_FAILED, TEXT_UNKNOWN_ERROR},
+     .minTransfers = 0,
+     .maxTransfers = 1,
+     .newFirmware = false},
     // The transfer does not wait for the instrument to take each frame, so the request to run
     // the PLC overtakes a download the instrument is still taking in: nothing is installed,
     // and the run says so.
-    {"SlowReplies500ms",
-     With([](sim::Faults& f) { f.delayMs = 500; }),
-     {TEXT_UNKNOWN_ERROR},
-     1,
-     1,
-     false,
-     Kept::kAll,
-     true,
-     milliseconds(10000)},
+    {.name = "SlowReplies500ms",
+     .faults = With([](sim::Faults& f) { f.delayMs = 500; }),
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .newFirmware = false,
+     .exchangeLimit = milliseconds(10000)},
     // Combinations.
-    {"DownloadSilentThenBusyAfterReboot",
-     With([](sim::Faults& f) {
-         f.downloadSilent = true;
-         f.busyAfterRebootMs = 300;
-     }),
-     {},
-     1,
-     1,
-     true,
-     Kept::kAll,
-     true},
-    {"SilentReleaseAndImageNotInstalled",
-     With([](sim::Faults& f) {
+    {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
+                                                      f.downloadSilent = true;
+                                                      f.busyAfterRebootMs = 300;
+                                                  })},
+    {.name = "SilentReleaseAndImageNotInstalled",
+     .faults = With([](sim::Faults& f) {
          f.releaseSilent = true;
          f.rejectImage = true;
      }),
-     {TEXT_UNKNOWN_ERROR},
-     1,
-     1,
-     false,
-     Kept::kAll,
-     true},
-    {"DownloadErroringAndDropped",
-     With([](sim::Faults& f) {
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .newFirmware = false},
+    {.name = "DownloadErroringAndDropped",
+     .faults = With([](sim::Faults& f) {
          f.downloadError = true;
          f.downloadDropAfter = 20;
      }),
-     {TEXT_UNKNOWN_ERROR},
-     1,
-     1,
-     false,
-     Kept::kAll,
-     true},
-    {"NeverComesBackAfterSilentDownload",
-     With([](sim::Faults& f) {
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .newFirmware = false},
+    {.name = "NeverComesBackAfterSilentDownload",
+     .faults = With([](sim::Faults& f) {
          f.downloadSilent = true;
          f.neverReturn = true;
      }),
-     {TEXT_UNKNOWN_ERROR},
-     MAX_FLASH_ATTEMPTS,
-     MAX_FLASH_ATTEMPTS,
-     true,
-     Kept::kInstrumentGone,
-     false},
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .minTransfers = MAX_FLASH_ATTEMPTS,
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
+     .kept = Kept::kInstrumentGone,
+     .reachable = false},
 };
 
 class FaultMatrixTest : public ::testing::TestWithParam<FaultCase> {
