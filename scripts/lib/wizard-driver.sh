@@ -52,7 +52,8 @@ click_du() {  # click at dialog units X Y
 shot() { import -window root "$shots/$1.png"; }
 
 # Page 1 to the running page: the three boxes ticked, Next, the address typed, Next.
-# Screenshots PREFIX-page1, -page1-ticked, -page2, -page2-address.
+# Screenshots PREFIX-page1, -page1-ticked, -page2, -page2-address; false when page 2 did not
+# come (judged by the caller's page2_ready, where it defines one).
 drive_to_running() {  # drive_to_running PREFIX ADDRESS
     shot "$1-page1"
     click_du 182 176   # "All windows programs ... closed" (1016, above 1015 on screen)
@@ -60,6 +61,11 @@ drive_to_running() {  # drive_to_running PREFIX ADDRESS
     click_du 182 232   # "Don't power down ..." (1017)
     shot "$1-page1-ticked"
     click_du 310 313   # Next
+    # Page 2 must be there before anything is typed; the caller may say how to tell.
+    if declare -F page2_ready >/dev/null && ! wait_until 10 page2_ready; then
+        shot "$1-page2-stuck"
+        return 1
+    fi
     shot "$1-page2"
     click_du 232 150   # the address control's first field
     xdotool type --delay 80 "$2"
