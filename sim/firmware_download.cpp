@@ -12,8 +12,9 @@ constexpr unsigned kAllClosing = 0b111;
 
 FirmwareDownload::Step FirmwareDownload::Take(uint16_t commandId, uint32_t invokeId,
                                               std::span<const uint8_t> data) {
-    if (frames_.size() < kMaxRecordedFrames) {
+    if (frames_.size() < kMaxRecordedFrames && recordedBytes_ + data.size() <= kMaxRecordedBytes) {
         frames_.push_back({commandId, invokeId, {data.begin(), data.end()}});
+        recordedBytes_ += data.size();
     }
     if (commandId == kDownloadImageId) {
         // Records after the closing commands start a new image without the opening ones.

@@ -16,6 +16,7 @@ inline constexpr uint16_t kDownloadImageId = 0x5006;
 inline constexpr size_t kDownloadRecordSize = 2060;
 // Bounds against a client that never stops sending: frames past these are counted, not kept.
 inline constexpr size_t kMaxRecordedFrames = 4096;
+inline constexpr size_t kMaxRecordedBytes = 16 * 1024 * 1024;
 inline constexpr size_t kMaxImageSize = 4 * 1024 * 1024;
 
 inline bool IsDownloadFrame(uint16_t commandId) {
@@ -42,6 +43,7 @@ public:
 
 private:
     std::vector<DownloadFrame> frames_;
+    size_t recordedBytes_ = 0;
     std::vector<uint8_t> image_;
     size_t records_ = 0;
     bool overflow_ = false;
