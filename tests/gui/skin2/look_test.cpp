@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "controls_dialog.h"
+#include "skin/image_button.h"
 #include "look_wizard.h"
 #include "skin/wizard_colours.h"
 #include "tests/support/test_address.h"
@@ -19,6 +20,89 @@ void ExpectHeadingIn(LookWizard& wizard, COLORREF colour,
             EXPECT_EQ(CountColour(*canvas, other), 0) << std::hex << other;
         }
     }
+}
+
+// Pixel (x, y) of bitmap resource `id` of the program.
+class ResourcePicture {
+public:
+    explicit ResourcePicture(UINT id)
+        : bitmap_(
+              static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                                IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR))),
+          dc_(::CreateCompatibleDC(nullptr)),
+          previous_(::SelectObject(dc_, bitmap_)) {
+        BITMAP description{};
+        ::GetObjectA(bitmap_, sizeof(description), &description);
+        width = description.bmWidth;
+        height = description.bmHeight;
+    }
+    ~ResourcePicture() {
+        ::SelectObject(dc_, previous_);
+        ::DeleteDC(dc_);
+        ::DeleteObject(bitmap_);
+    }
+    ResourcePicture(const ResourcePicture&) = delete;
+    ResourcePicture& operator=(const ResourcePicture&) = delete;
+
+    COLORREF At(int x, int y) const { return ::GetPixel(dc_, x, y); }
+    int width = 0;
+    int height = 0;
+
+private:
+    HBITMAP bitmap_;
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// The button shows picture `pictureId` at its place (left or right, centred down), its
+// own pixels as they are and its key-coloured surroundings as the tiled backdrop beneath.
+void ExpectPicture(HWND dialog, HWND button, UINT pictureId, bool rightAligned) {
+    const ResourcePicture picture(pictureId);
+    const ResourcePicture backdrop(IDB_BACKGROUND);
+    ASSERT_GT(picture.width, 0);
+    CRect client;
+    ::GetClientRect(button, &client);
+    PixelCanvas canvas(client.Width(), client.Height());
+    Snapshot(button, canvas);
+    CRect area;
+    ::GetWindowRect(button, &area);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+    const int left = rightAligned ? client.right - 3 - picture.width : 3;
+    const int top = (client.Height() - picture.height) / 2;
+    int own = 0;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            // A picture taller than the button is cut at its top and bottom.
+            if (top + y < 0 || top + y >= canvas.height() || left + x < 0 ||
+                left + x >= canvas.width()) {
+                continue;
+            }
+            const COLORREF pixel = picture.At(x, y);
+            const bool key = pixel == IMAGE_KEY_COLOUR;
+            own += key ? 0 : 1;
+            const COLORREF expected = key ? backdrop.At((area.left + left + x) % backdrop.width,
+                                                        (area.top + top + y) % backdrop.height)
+                                          : pixel;
+            ASSERT_EQ(canvas.At(left + x, top + y), expected)
+                << "picture " << pictureId << " pixel " << x << "," << y;
+        }
+    }
+    EXPECT_GT(own, 100) << "the picture has a disc";
+}
+
+TEST_F(LookTest, ButtonsShowTheirPicturesForTheirStateOverTheBackdrop) {
+    HWND dialog = wizard.GetSafeHwnd();
+    ExpectPicture(dialog, Item(IDC_CANCEL), IDB_CANCEL, false);
+    ExpectPicture(dialog, Item(IDC_NEXT), IDB_NEXT, true);
+    ExpectPicture(dialog, Item(IDC_BACK), IDB_BACK_DISABLED, false);
+
+    MovePointerTo(CentreOf(Item(IDC_NEXT)));
+    ASSERT_TRUE(PumpUntil([&] { return wizard.Next().IsHover() != FALSE; }));
+    ExpectPicture(dialog, Item(IDC_NEXT), IDB_NEXT_ACTIVE, true);
+    MovePointerTo(CentreOf(Item(IDC_CANCEL)));
+    ASSERT_TRUE(PumpUntil([&] { return wizard.Next().IsHover() == FALSE; }));
+    ExpectPicture(dialog, Item(IDC_NEXT), IDB_NEXT, true);
+    ExpectPicture(dialog, Item(IDC_CANCEL), IDB_CANCEL_ACTIVE, false);
 }
 
 TEST_F(LookTest, VersionReads3300InTheWizardTextColourFromTheFirstPaint) {
