@@ -1,6 +1,4 @@
 // corvane-sim: the simulated Corvane controller as a program, for demos and end-to-end tests.
-#include <pthread.h>
-#include <signal.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -13,6 +11,7 @@
 
 #include "sim/controller.h"
 #include "sim/fault_names.h"
+#include "sim/stop_signal.h"
 
 namespace {
 
@@ -106,20 +105,14 @@ int main(int argc, char** argv) {
     options.logPath = logPath;
     options.onEvent = [](const std::string& line) { std::cout << line << std::endl; };
 
-    // Signals are taken by sigwait below, so every thread the controller starts blocks them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sim::PrepareStopSignal();
 
     sim::Controller controller(options);
     if (!controller.Start()) {
         return Fail(controller.LastError());
     }
     std::cout << "listening on " << Text(options.listen) << ":" << controller.Port() << std::endl;
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    sim::WaitForStopSignal();
     controller.Stop();
     return 0;
 }
