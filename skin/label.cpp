@@ -16,7 +16,14 @@ namespace {
 constexpr UINT_PTR kBlinkTimer = 1;
 constexpr UINT kBlinkPeriodMs = 500;
 constexpr DWORD kStaticTypeMask = 0x1F;
+CLabel::ShellExecuteFunction shellExecute = &::ShellExecuteA;
 }  // namespace
+
+CLabel::ShellExecuteFunction CLabel::SetShellExecute(ShellExecuteFunction function) {
+    const ShellExecuteFunction previous = shellExecute;
+    shellExecute = function != nullptr ? function : &::ShellExecuteA;
+    return previous;
+}
 
 BEGIN_MESSAGE_MAP(CLabel, CStatic)
     MapTimer<&ThisClass::OnTimer>(), MapLButtonDown<&ThisClass::OnLButtonDown>(),
@@ -262,10 +269,10 @@ void CLabel::OnLButtonDown(UINT, CPoint) {
                        reinterpret_cast<LPARAM>(&header));
     } else if (m_nLinkKind == LINK_OPEN) {
         const CString file = m_strLinkTarget.IsEmpty() ? GetWindowText() : m_strLinkTarget;
-        ::ShellExecuteA(nullptr, "open", file, nullptr, nullptr, SW_SHOWNORMAL);
+        shellExecute(nullptr, "open", file, nullptr, nullptr, SW_SHOWNORMAL);
     } else if (m_nLinkKind == LINK_SHELL) {
         const CString text = GetWindowText();
-        ::ShellExecuteA(nullptr, nullptr, text, nullptr, nullptr, SW_SHOWNORMAL);
+        shellExecute(nullptr, nullptr, text, nullptr, nullptr, SW_SHOWNORMAL);
     }
     Default();
 }

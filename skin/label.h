@@ -59,6 +59,11 @@ public:
     int GetBlinkKind() const { return m_nBlinkKind; }
     int GetLinkKind() const { return m_nLinkKind; }
 
+    // What a link click runs (the shell's ShellExecuteA unless a test records instead);
+    // returns the one it replaces.
+    using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    static ShellExecuteFunction SetShellExecute(ShellExecuteFunction function);
+
     // The opaque background's colour bands over `client`, left to right.
     static void PaintGradient(CDC& dc, const RECT& client, COLORREF from, COLORREF to);
     // The DrawText format for `text` in a static control of style `style`.

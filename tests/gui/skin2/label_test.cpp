@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "controls_dialog.h"
 
@@ -159,24 +161,96 @@ TEST_F(LabelTest, RotatedLabelIgnoresEmboss) {
     EXPECT_GT(text.Height(), text.Width()) << "runs upwards";
 }
 
-TEST_F(LabelTest, NotifyParentSendsLabelClickedInsteadOfOpeningTheLink) {
-    CLabel& label = dialog.m_lblLink;
-    // A target that would show if it were opened; the notice must come instead.
-    label.SetLinkTarget("Z:\\nonexistent\\corvane-link-target.txt");
-    label.SetOpenLink(TRUE, TRUE);
-    EXPECT_NE(label.GetStyle() & SS_NOTIFY, 0u);
-    MovePointerTo(CentreOf(dialog.Item(IDC_T_LINK)));
-    PressLeft();
-    ReleaseLeft();
-    ASSERT_TRUE(PumpUntil([&] { return !dialog.notices.empty(); }));
-    ASSERT_EQ(dialog.notices.size(), 1u);
-    EXPECT_EQ(dialog.notices[0].code, LABEL_CLICKED);
-    EXPECT_EQ(dialog.notices[0].idFrom, static_cast<UINT_PTR>(IDC_T_LINK));
-    EXPECT_EQ(dialog.notices[0].hwndFrom, dialog.Item(IDC_T_LINK));
+struct ShellCall {
+    std::string verb;  // "(none)" for the default action
+    std::string file;
+};
+std::vector<ShellCall> shellCalls;
 
+HINSTANCE WINAPI RecordShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
+    shellCalls.push_back({verb != nullptr ? verb : "(none)", file != nullptr ? file : ""});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));  // success
+}
+
+// Clicks the link label with the real pointer and waits until the click has been handled.
+class LinkLabelTest : public LabelTest {
+protected:
+    void SetUp() override {
+        LabelTest::SetUp();
+        shellCalls.clear();
+        previous_ = CLabel::SetShellExecute(&RecordShellExecute);
+        dialog.m_lblLink.SetCaption("http://corvane.invalid/manual");
+    }
+    void TearDown() override { CLabel::SetShellExecute(previous_); }
+
+    // A real click on the link label; the tests wait for what it causes. Clicks alternate
+    // between the label's left and right quarter, so that no two make a double click.
+    void ClickLink() {
+        RECT area{};
+        ::GetWindowRect(dialog.Item(IDC_T_LINK), &area);
+        const LONG quarter = (area.right - area.left) / 4;
+        const POINT target{(clicks_++ % 2 == 0) ? area.left + quarter : area.right - quarter,
+                           (area.top + area.bottom) / 2};
+        MovePointerTo(target);
+        ASSERT_TRUE(PumpUntil([&] {
+            POINT at{};
+            ::GetCursorPos(&at);
+            return std::abs(at.x - target.x) <= 1 && std::abs(at.y - target.y) <= 1;
+        }));
+        PressLeft();
+        ReleaseLeft();
+    }
+
+private:
+    CLabel::ShellExecuteFunction previous_ = nullptr;
+    int clicks_ = 0;
+};
+
+TEST_F(LinkLabelTest, NotifyParentSendsLabelClickedAndOpensNothing) {
+    CLabel& label = dialog.m_lblLink;
+    for (bool shell : {false, true}) {
+        SCOPED_TRACE(shell ? "shell link" : "open link");
+        dialog.notices.clear();
+        if (shell) {
+            label.SetShellLink(TRUE, TRUE);
+        } else {
+            label.SetLinkTarget("Z:\\corvane\\manual.pdf").SetOpenLink(TRUE, TRUE);
+        }
+        EXPECT_NE(label.GetStyle() & SS_NOTIFY, 0u);
+        ClickLink();
+        // The notice and any opening come from the same handling of the click.
+        ASSERT_TRUE(PumpUntil([&] { return !dialog.notices.empty(); }));
+        ASSERT_EQ(dialog.notices.size(), 1u);
+        EXPECT_EQ(dialog.notices[0].code, LABEL_CLICKED);
+        EXPECT_EQ(dialog.notices[0].idFrom, static_cast<UINT_PTR>(IDC_T_LINK));
+        EXPECT_EQ(dialog.notices[0].hwndFrom, dialog.Item(IDC_T_LINK));
+        EXPECT_TRUE(shellCalls.empty());
+    }
     label.SetOpenLink(FALSE, FALSE);
     EXPECT_EQ(label.GetStyle() & SS_NOTIFY, 0u);
     EXPECT_EQ(label.GetLinkKind(), LINK_NONE);
+}
+
+TEST_F(LinkLabelTest, WithoutNotifyParentAClickOpensTheTargetOrRunsTheText) {
+    CLabel& label = dialog.m_lblLink;
+    auto clickAndWait = [&](size_t calls) {
+        ClickLink();
+        ASSERT_TRUE(PumpUntil([&] { return shellCalls.size() >= calls; }));
+    };
+    label.SetOpenLink(TRUE, FALSE);
+    clickAndWait(1);
+    label.SetLinkTarget("Z:\\corvane\\manual.pdf");
+    clickAndWait(2);
+    label.SetShellLink(TRUE, FALSE);
+    clickAndWait(3);
+    ASSERT_EQ(shellCalls.size(), 3u);
+    EXPECT_EQ(shellCalls[0].verb, "open");
+    EXPECT_EQ(shellCalls[0].file, "http://corvane.invalid/manual") << "empty target: the text";
+    EXPECT_EQ(shellCalls[1].verb, "open");
+    EXPECT_EQ(shellCalls[1].file, "Z:\\corvane\\manual.pdf");
+    EXPECT_EQ(shellCalls[2].verb, "(none)");
+    EXPECT_EQ(shellCalls[2].file, "http://corvane.invalid/manual");
+    EXPECT_TRUE(dialog.notices.empty());
 }
 
 TEST_F(LabelTest, OpaqueAfterTransparentKeepsTheTransparentStyle) {
