@@ -92,6 +92,7 @@ TEST_F(KeyboardTest, TheWholeWizardCanBeCompletedWithTheKeyboardAlone) {
     sim::Faults refuse;
     refuse.refuseConnect = true;
     simulated.SetFaults(refuse);
+    ASSERT_TRUE(PumpUntil([&] { return !simulated.stats().listening; }));
     Press(VK_RETURN);
     ASSERT_TRUE(PumpUntil([&] { return wizard.Page() == CKestrupDlg::PAGE_RESULT; }));
     EXPECT_EQ(wizard.Title().GetWindowText(), "Update Process failed...");
@@ -102,6 +103,7 @@ TEST_F(KeyboardTest, TheWholeWizardCanBeCompletedWithTheKeyboardAlone) {
 
     // The instrument answers now; Alt+N runs the update to its end, and Enter finishes.
     simulated.SetFaults({});
+    ASSERT_TRUE(PumpUntil([&] { return simulated.stats().listening; }));
     PressAlt('N');
     ASSERT_TRUE(PumpUntil([&] { return wizard.Page() == CKestrupDlg::PAGE_RESULT; }, 60000));
     EXPECT_EQ(wizard.Title().GetWindowText(), "Update Process finished");

@@ -177,6 +177,9 @@ TEST_F(LookTest, FailedRunShowsTheHeadingInTheHoverColourUntilBack) {
     PumpPending();
     SaveScreenshot("failure-2-failed");
     ExpectHeadingIn(wizard, CLR_WIZARD_HOVER, Shown(IDC_TITLE));
+    // The reason stands in the main text, and Back shows its normal picture.
+    EXPECT_GT(CountColour(*Shown(IDC_MESSAGE), CLR_WIZARD_TEXT), 0);
+    ExpectPicture(wizard.GetSafeHwnd(), Item(IDC_BACK), IDB_BACK, false);
 
     Click(IDC_BACK);
     PumpPending();
