@@ -32,7 +32,9 @@ public:
     static TcpSocket Create();
 
     bool Valid() const;
-    NativeHandle Native() const { return handle_; }
+    NativeHandle Native() const {
+        return handle_;
+    }
 
     // Blocking connect, bounded only by the system.
     bool Connect(const Ipv4& address, uint16_t port);
@@ -77,6 +79,9 @@ private:
     static constexpr NativeHandle kInvalid = -1;
 #endif
 };
+
+// Starts the platform's socket layer once per process (Winsock); nothing elsewhere.
+void EnsureSocketRuntime();
 
 // The local host's name as gethostname gives it, read into a buffer of `bufferSize` bytes.
 std::optional<std::string> LocalHostName(size_t bufferSize = 80);

@@ -1,6 +1,5 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,7 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "platform/tcp_socket.h"
 
@@ -27,7 +25,9 @@ sockaddr_in MakeAddress(const Ipv4& address, uint16_t port) {
 
 }  // namespace
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+}
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) {
     other.handle_ = kInvalid;
@@ -46,7 +46,9 @@ TcpSocket TcpSocket::Create() {
     return TcpSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
 }
 
-bool TcpSocket::Valid() const { return handle_ != kInvalid; }
+bool TcpSocket::Valid() const {
+    return handle_ != kInvalid;
+}
 
 bool TcpSocket::Connect(const Ipv4& address, uint16_t port) {
     const sockaddr_in sa = MakeAddress(address, port);
@@ -72,8 +74,8 @@ bool TcpSocket::Connect(const Ipv4& address, uint16_t port, std::chrono::millise
         if (::poll(&pfd, 1, static_cast<int>(limit.count())) == 1) {
             int error = 0;
             socklen_t length = sizeof error;
-            connected = ::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-                        error == 0;
+            connected =
+                ::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
         }
     }
     ::fcntl(handle_, F_SETFL, flags);
@@ -87,7 +89,9 @@ bool TcpSocket::Bind(const Ipv4& address, uint16_t port) {
     return ::bind(handle_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
 }
 
-bool TcpSocket::Listen(int backlog) { return ::listen(handle_, backlog) == 0; }
+bool TcpSocket::Listen(int backlog) {
+    return ::listen(handle_, backlog) == 0;
+}
 
 TcpSocket TcpSocket::Accept() {
     int client;
@@ -177,36 +181,8 @@ void TcpSocket::Close() {
     }
 }
 
-std::optional<std::string> LocalHostName(size_t bufferSize) {
-    if (bufferSize == 0) {
-        return std::nullopt;
-    }
-    std::vector<char> name(bufferSize, '\0');
-    if (::gethostname(name.data(), name.size()) != 0) {
-        return std::nullopt;
-    }
-    name[bufferSize - 1] = '\0';
-    return std::string(name.data());
-}
-
-std::optional<Ipv4> ResolveFirstIpv4(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (::getaddrinfo(name.c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
-        return std::nullopt;
-    }
-    Ipv4 result{};
-    const auto* sa = reinterpret_cast<const sockaddr_in*>(list->ai_addr);
-    std::memcpy(result.data(), &sa->sin_addr.s_addr, 4);
-    ::freeaddrinfo(list);
-    return result;
-}
-
-std::optional<Ipv4> LocalFirstIpv4() {
-    const auto name = LocalHostName();
-    return name ? ResolveFirstIpv4(*name) : std::nullopt;
+void EnsureSocketRuntime() {
+    // POSIX sockets need no start-up.
 }
 
 }  // namespace platform

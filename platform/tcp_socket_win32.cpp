@@ -2,7 +2,6 @@
 #include <ws2tcpip.h>
 
 #include <cstring>
-#include <vector>
 
 #include "platform/tcp_socket.h"
 
@@ -28,7 +27,9 @@ private:
     bool ok_ = false;
 };
 
-void EnsureWinsock() { static WinsockRuntime runtime; }
+void EnsureWinsock() {
+    static WinsockRuntime runtime;
+}
 
 sockaddr_in MakeAddress(const Ipv4& address, uint16_t port) {
     sockaddr_in sa{};
@@ -38,11 +39,15 @@ sockaddr_in MakeAddress(const Ipv4& address, uint16_t port) {
     return sa;
 }
 
-SOCKET S(uintptr_t h) { return static_cast<SOCKET>(h); }
+SOCKET S(uintptr_t h) {
+    return static_cast<SOCKET>(h);
+}
 
 }  // namespace
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+}
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) {
     other.handle_ = kInvalid;
@@ -62,7 +67,9 @@ TcpSocket TcpSocket::Create() {
     return TcpSocket(static_cast<NativeHandle>(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));
 }
 
-bool TcpSocket::Valid() const { return handle_ != kInvalid; }
+bool TcpSocket::Valid() const {
+    return handle_ != kInvalid;
+}
 
 bool TcpSocket::Connect(const Ipv4& address, uint16_t port) {
     const sockaddr_in sa = MakeAddress(address, port);
@@ -110,7 +117,9 @@ bool TcpSocket::Bind(const Ipv4& address, uint16_t port) {
     return ::bind(S(handle_), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
 }
 
-bool TcpSocket::Listen(int backlog) { return ::listen(S(handle_), backlog) == 0; }
+bool TcpSocket::Listen(int backlog) {
+    return ::listen(S(handle_), backlog) == 0;
+}
 
 TcpSocket TcpSocket::Accept() {
     return TcpSocket(static_cast<NativeHandle>(::accept(S(handle_), nullptr, nullptr)));
@@ -196,38 +205,8 @@ void TcpSocket::Close() {
     }
 }
 
-std::optional<std::string> LocalHostName(size_t bufferSize) {
+void EnsureSocketRuntime() {
     EnsureWinsock();
-    if (bufferSize == 0) {
-        return std::nullopt;
-    }
-    std::vector<char> name(bufferSize, '\0');
-    if (::gethostname(name.data(), static_cast<int>(name.size())) != 0) {
-        return std::nullopt;
-    }
-    name[bufferSize - 1] = '\0';
-    return std::string(name.data());
-}
-
-std::optional<Ipv4> ResolveFirstIpv4(const std::string& name) {
-    EnsureWinsock();
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (::getaddrinfo(name.c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
-        return std::nullopt;
-    }
-    Ipv4 result{};
-    const auto* sa = reinterpret_cast<const sockaddr_in*>(list->ai_addr);
-    std::memcpy(result.data(), &sa->sin_addr.s_addr, 4);
-    ::freeaddrinfo(list);
-    return result;
-}
-
-std::optional<Ipv4> LocalFirstIpv4() {
-    const auto name = LocalHostName();
-    return name ? ResolveFirstIpv4(*name) : std::nullopt;
 }
 
 }  // namespace platform
