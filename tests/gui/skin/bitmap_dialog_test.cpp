@@ -102,10 +102,10 @@ TEST(CBitmapDialog, WithoutAPictureItErasesLikeAPlainDialog) {
 class TopDownBackground : public ::testing::Test {
 protected:
     void SetUp() override {
-        skin::test::BmpSpec spec;
-        spec.width = 4;
-        spec.height = -3;
-        bytes = skin::test::BuildBmp(spec);
+        skin::test::BmpLayout layout;
+        layout.width = 4;
+        layout.height = -3;
+        bytes = skin::test::BuildBmp(layout);
         char dir[MAX_PATH] = {};
         char name[MAX_PATH] = {};
         ::GetTempPathA(MAX_PATH, dir);

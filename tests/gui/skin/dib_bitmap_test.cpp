@@ -105,13 +105,13 @@ class DibFromFile : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(DibFromFile, TakesItsPaletteSizeFromTheColoursUsedField) {
     const auto c = GetParam();
-    skin::test::BmpSpec spec;
-    spec.width = 6;
-    spec.height = 3;
-    spec.bitCount = c.bits;
-    spec.coloursUsed = c.coloursUsed;
-    spec.tableEntries = c.tableEntries;
-    const TempFile file(skin::test::BuildBmp(spec));
+    skin::test::BmpLayout layout;
+    layout.width = 6;
+    layout.height = 3;
+    layout.bitCount = c.bits;
+    layout.coloursUsed = c.coloursUsed;
+    layout.tableEntries = c.tableEntries;
+    const TempFile file(skin::test::BuildBmp(layout));
     CDIBitmap picture;
     ASSERT_TRUE(picture.LoadFromFile(file.path()));
     EXPECT_EQ(picture.GetHeaderBlock().size(), 1064u);
@@ -140,7 +140,7 @@ TEST(CDIBitmap, ASourceThatCannotBeOpenedLeavesTheEarlierPictureButABadFileEmpti
     EXPECT_EQ(picture.GetHeight(), 40);
     EXPECT_EQ(picture.GetPixelBlock(), pixels);
 
-    skin::test::BmpSpec os2;
+    skin::test::BmpLayout os2;
     os2.infoSize = 12;
     const TempFile bad(skin::test::BuildBmp(os2));
     EXPECT_FALSE(picture.LoadFromFile(bad.path()));
@@ -159,7 +159,7 @@ TEST(CDIBitmap, AFailedLoadDropsThePaletteOfTheEarlierPicture) {
     CDIBitmap picture;
     ASSERT_TRUE(picture.LoadFromResource(IDB_TEST_DEPTH8));
     ASSERT_NE(picture.GetPalette(), nullptr);
-    skin::test::BmpSpec wrongType;
+    skin::test::BmpLayout wrongType;
     wrongType.type = 0x4D5A;  // "MZ": a program, not a picture
     const TempFile bad(skin::test::BuildBmp(wrongType));
     EXPECT_FALSE(picture.LoadFromFile(bad.path()));
@@ -215,10 +215,10 @@ TEST(CDIBitmap, PaintRectCopiesTheSourceRegionCountedFromTheTop) {
 }
 
 TEST(CDIBitmap, ATopDownPictureFromAFileIsDrawnUpright) {
-    skin::test::BmpSpec spec;
-    spec.width = 2;
-    spec.height = -3;
-    const auto bytes = skin::test::BuildBmp(spec);
+    skin::test::BmpLayout layout;
+    layout.width = 2;
+    layout.height = -3;
+    const auto bytes = skin::test::BuildBmp(layout);
     const TempFile file(bytes);
     CDIBitmap picture;
     ASSERT_TRUE(picture.LoadFromFile(file.path()));

@@ -6,7 +6,7 @@
 
 namespace skin::test {
 
-struct BmpSpec {
+struct BmpLayout {
     uint16_t type = 0x4D42;
     uint32_t infoSize = 40;
     int32_t width = 3;
@@ -36,7 +36,7 @@ inline uint64_t RowBytes(int32_t width, unsigned bits) {
     return (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
 }
 
-inline std::vector<uint8_t> BuildBmp(const BmpSpec& s) {
+inline std::vector<uint8_t> BuildBmp(const BmpLayout& s) {
     std::vector<uint8_t> b;
     const uint32_t tableBytes = 4 * s.tableEntries;
     const uint32_t offset =

@@ -12,11 +12,11 @@
 namespace {
 
 using skin::DibReadError;
-using skin::test::BmpSpec;
+using skin::test::BmpLayout;
 using skin::test::BuildBmp;
 
 TEST(ReadDib, TakesAPlainPictureIntoAHeaderBlockAndExactlyItsRows) {
-    BmpSpec s;  // 3 x 2, 24 bits: 12-byte rows
+    BmpLayout s;  // 3 x 2, 24 bits: 12-byte rows
     const auto file = BuildBmp(s);
     const auto r = skin::ReadDibFromBytes(file);
     ASSERT_TRUE(r.ok()) << skin::DescribeDibReadError(r.error);
@@ -30,7 +30,7 @@ TEST(ReadDib, TakesAPlainPictureIntoAHeaderBlockAndExactlyItsRows) {
 }
 
 TEST(ReadDib, KeepsTheColourTableAndPixelsOfAPalettePicture) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 5;
     s.height = 3;
     s.bitCount = 8;
@@ -47,7 +47,7 @@ TEST(ReadDib, KeepsTheColourTableAndPixelsOfAPalettePicture) {
 }
 
 TEST(ReadDib, AcceptsTopDownRowsUnchanged) {
-    BmpSpec s;
+    BmpLayout s;
     s.height = -4;
     const auto r = skin::ReadDibFromBytes(BuildBmp(s));
     ASSERT_TRUE(r.ok()) << skin::DescribeDibReadError(r.error);
@@ -56,7 +56,7 @@ TEST(ReadDib, AcceptsTopDownRowsUnchanged) {
 }
 
 TEST(ReadDib, TrailingBytesAfterTheRowsAreNotTakenIntoThePixelBlock) {
-    BmpSpec s;
+    BmpLayout s;
     auto file = BuildBmp(s);
     file.resize(file.size() + 4000, 0x55);
     const auto r = skin::ReadDibFromBytes(file);
@@ -67,7 +67,7 @@ TEST(ReadDib, TrailingBytesAfterTheRowsAreNotTakenIntoThePixelBlock) {
 TEST(ReadDib, ReadsTheColourTableOnlyAsFarAsTheFileGoes) {
     // A 1-bit picture of one row: 54 header bytes, 8 table bytes, 4 pixel bytes. The header
     // block's table area reaches far beyond the file and must stay zero there.
-    BmpSpec s;
+    BmpLayout s;
     s.width = 1;
     s.height = 1;
     s.bitCount = 1;
@@ -85,13 +85,13 @@ TEST(ReadDib, ReadsTheColourTableOnlyAsFarAsTheFileGoes) {
 
 struct MalformedCase {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     size_t truncateTo;  // 0: keep the whole file
     DibReadError expected;
 };
 
-BmpSpec With(void (*change)(BmpSpec&)) {
-    BmpSpec s;
+BmpLayout With(void (*change)(BmpLayout&)) {
+    BmpLayout s;
     change(s);
     return s;
 }
@@ -100,7 +100,7 @@ class ReadDibMalformed : public ::testing::TestWithParam<MalformedCase> {};
 
 TEST_P(ReadDibMalformed, RefusesWithItsReasonAndHandsBackNothing) {
     const auto& c = GetParam();
-    auto file = BuildBmp(c.spec);
+    auto file = BuildBmp(c.layout);
     if (c.truncateTo != 0) {
         file.resize(c.truncateTo);
     }
@@ -111,83 +111,83 @@ TEST_P(ReadDibMalformed, RefusesWithItsReasonAndHandsBackNothing) {
 }
 
 const MalformedCase kMalformed[] = {
-    {"WrongType", With([](BmpSpec& s) { s.type = 0x4142; }), 0, DibReadError::kNotBmp},
-    {"ByteSwappedType", With([](BmpSpec& s) { s.type = 0x424D; }), 0, DibReadError::kNotBmp},
-    {"Os2Header", With([](BmpSpec& s) { s.infoSize = 12; }), 0, DibReadError::kUnsupportedHeader},
-    {"Os2HeaderShortFile", With([](BmpSpec& s) { s.infoSize = 12; }), 30,
+    {"WrongType", With([](BmpLayout& s) { s.type = 0x4142; }), 0, DibReadError::kNotBmp},
+    {"ByteSwappedType", With([](BmpLayout& s) { s.type = 0x424D; }), 0, DibReadError::kNotBmp},
+    {"Os2Header", With([](BmpLayout& s) { s.infoSize = 12; }), 0, DibReadError::kUnsupportedHeader},
+    {"Os2HeaderShortFile", With([](BmpLayout& s) { s.infoSize = 12; }), 30,
      DibReadError::kUnsupportedHeader},
-    {"V5Header", With([](BmpSpec& s) { s.infoSize = 124; }), 0, DibReadError::kUnsupportedHeader},
-    {"EmptyFile", BmpSpec{}, 1, DibReadError::kTruncatedHeader},
-    {"EndsInFileHeader", BmpSpec{}, 10, DibReadError::kTruncatedHeader},
-    {"EndsInInfoHeader", BmpSpec{}, 40, DibReadError::kTruncatedHeader},
-    {"ZeroWidth", With([](BmpSpec& s) { s.width = 0; }), 0, DibReadError::kBadWidth},
-    {"NegativeWidth", With([](BmpSpec& s) {
+    {"V5Header", With([](BmpLayout& s) { s.infoSize = 124; }), 0, DibReadError::kUnsupportedHeader},
+    {"EmptyFile", BmpLayout{}, 1, DibReadError::kTruncatedHeader},
+    {"EndsInFileHeader", BmpLayout{}, 10, DibReadError::kTruncatedHeader},
+    {"EndsInInfoHeader", BmpLayout{}, 40, DibReadError::kTruncatedHeader},
+    {"ZeroWidth", With([](BmpLayout& s) { s.width = 0; }), 0, DibReadError::kBadWidth},
+    {"NegativeWidth", With([](BmpLayout& s) {
          s.width = -3;
          s.pixelBytes = 24;
      }),
      0, DibReadError::kBadWidth},
-    {"ZeroHeight", With([](BmpSpec& s) {
+    {"ZeroHeight", With([](BmpLayout& s) {
          s.height = 0;
          s.pixelBytes = 24;
      }),
      0, DibReadError::kBadHeight},
-    {"TwoBits", With([](BmpSpec& s) { s.bitCount = 2; }), 0, DibReadError::kBadBitCount},
-    {"ZeroBits", With([](BmpSpec& s) {
+    {"TwoBits", With([](BmpLayout& s) { s.bitCount = 2; }), 0, DibReadError::kBadBitCount},
+    {"ZeroBits", With([](BmpLayout& s) {
          s.bitCount = 0;
          s.pixelBytes = 24;
      }),
      0, DibReadError::kBadBitCount},
-    {"SixtyFourBits", With([](BmpSpec& s) { s.bitCount = 64; }), 0, DibReadError::kBadBitCount},
-    {"Rle8", With([](BmpSpec& s) {
+    {"SixtyFourBits", With([](BmpLayout& s) { s.bitCount = 64; }), 0, DibReadError::kBadBitCount},
+    {"Rle8", With([](BmpLayout& s) {
          s.bitCount = 8;
          s.compression = 1;
          s.tableEntries = 256;
      }),
      0, DibReadError::kUnsupportedCompression},
-    {"Jpeg", With([](BmpSpec& s) { s.compression = 4; }), 0, DibReadError::kUnsupportedCompression},
-    {"BitfieldsAt24Bits", With([](BmpSpec& s) { s.compression = 3; }), 0,
+    {"Jpeg", With([](BmpLayout& s) { s.compression = 4; }), 0, DibReadError::kUnsupportedCompression},
+    {"BitfieldsAt24Bits", With([](BmpLayout& s) { s.compression = 3; }), 0,
      DibReadError::kUnsupportedCompression},
-    {"MoreColoursThanEightBitsHold", With([](BmpSpec& s) {
+    {"MoreColoursThanEightBitsHold", With([](BmpLayout& s) {
          s.bitCount = 8;
          s.coloursUsed = 257;
          s.tableEntries = 256;
      }),
      0, DibReadError::kBadColourCount},
-    {"MoreColoursThanFourBitsHold", With([](BmpSpec& s) {
+    {"MoreColoursThanFourBitsHold", With([](BmpLayout& s) {
          s.bitCount = 4;
          s.coloursUsed = 17;
          s.tableEntries = 17;
      }),
      0, DibReadError::kBadColourCount},
-    {"HugeColourTableOnTrueColour", With([](BmpSpec& s) { s.coloursUsed = 0x40000000; }), 0,
+    {"HugeColourTableOnTrueColour", With([](BmpLayout& s) { s.coloursUsed = 0x40000000; }), 0,
      DibReadError::kBadColourCount},
-    {"PixelOffsetPastTheEnd", With([](BmpSpec& s) {
+    {"PixelOffsetPastTheEnd", With([](BmpLayout& s) {
          s.pixelOffset = 0x7FFFFFF0;
          s.pixelBytes = 0;
      }),
      0, DibReadError::kBadPixelOffset},
-    {"PixelOffsetInsideTheHeaders", With([](BmpSpec& s) { s.pixelOffset = 20; }), 0,
+    {"PixelOffsetInsideTheHeaders", With([](BmpLayout& s) { s.pixelOffset = 20; }), 0,
      DibReadError::kBadPixelOffset},
-    {"HugeSizes", With([](BmpSpec& s) {
+    {"HugeSizes", With([](BmpLayout& s) {
          s.width = 0x7FFFFFFF;
          s.height = 0x7FFFFFFF;
          s.pixelBytes = 8;
      }),
      0, DibReadError::kPixelsTooLarge},
-    {"HugeTopDown", With([](BmpSpec& s) {
+    {"HugeTopDown", With([](BmpLayout& s) {
          s.width = 65536;
          s.height = INT32_MIN;
          s.pixelBytes = 8;
      }),
      0, DibReadError::kPixelsTooLarge},
-    {"RowsLargerThanTheFile", With([](BmpSpec& s) {
+    {"RowsLargerThanTheFile", With([](BmpLayout& s) {
          s.width = 4000;
          s.height = 4000;
          s.pixelBytes = 100;
      }),
      0, DibReadError::kPixelsTruncated},
-    {"LastRowCutShort", BmpSpec{}, 54 + 23, DibReadError::kPixelsTruncated},
-    {"FileSizeFieldLies", With([](BmpSpec& s) { s.fileSizeField = 0x7FFFFFFF; }), 54 + 20,
+    {"LastRowCutShort", BmpLayout{}, 54 + 23, DibReadError::kPixelsTruncated},
+    {"FileSizeFieldLies", With([](BmpLayout& s) { s.fileSizeField = 0x7FFFFFFF; }), 54 + 20,
      DibReadError::kPixelsTruncated},
 };
 
@@ -209,7 +209,7 @@ File TempFileWith(const std::vector<uint8_t>& bytes) {
 }
 
 TEST(ReadDibFromFile, ReadsAnImageEmbeddedInALargerFileFromItsFileHeader) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 7;
     s.height = 3;
     s.bitCount = 4;
@@ -232,7 +232,7 @@ TEST(ReadDibFromFile, ReadsAnImageEmbeddedInALargerFileFromItsFileHeader) {
 }
 
 TEST(ReadDibFromFile, MeasuresTheFileNotTheHeaderBeforeReadingRows) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 40;
     s.height = 40;
     auto bmp = BuildBmp(s);
