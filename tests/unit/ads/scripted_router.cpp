@@ -9,31 +9,7 @@ RouterConnection::RouterConnection(platform::TcpSocket socket) : socket_(std::mo
 }
 
 std::optional<ReceivedFrame> RouterConnection::NextFrame(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    std::vector<uint8_t> frame;
-    for (;;) {
-        if (assembler_.Next(frame) == platform::AmsFrameAssembler::Status::kFrame) {
-            ReceivedFrame received;
-            std::span<const uint8_t> data;
-            if (ams::DecodeFrame(frame, received.header, data) != ams::DecodeStatus::kOk) {
-                return std::nullopt;
-            }
-            received.data.assign(data.begin(), data.end());
-            received.bytes = frame;
-            return received;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || socket_.WaitReadable(left) != 1) {
-            return std::nullopt;
-        }
-        std::array<uint8_t, 4096> chunk{};
-        const int n = socket_.Receive(chunk);
-        if (n <= 0) {
-            return std::nullopt;
-        }
-        assembler_.Append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)));
-    }
+    return reader_.Next(socket_, limit);
 }
 
 bool RouterConnection::Send(std::span<const uint8_t> bytes) {
@@ -41,27 +17,11 @@ bool RouterConnection::Send(std::span<const uint8_t> bytes) {
 }
 
 bool RouterConnection::SendByteByByte(std::span<const uint8_t> bytes) {
-    for (const uint8_t b : bytes) {
-        if (socket_.Send(std::span<const uint8_t>(&b, 1)) != 1) {
-            return false;
-        }
-    }
-    return true;
+    return corvane::test::SendByteByByte(socket_, bytes);
 }
 
 bool RouterConnection::WaitForClientClose(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    std::array<uint8_t, 4096> chunk{};
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || socket_.WaitReadable(left) != 1) {
-            return false;
-        }
-        if (socket_.Receive(chunk) <= 0) {
-            return true;
-        }
-    }
+    return WaitForPeerClose(socket_, limit);
 }
 
 ScriptedRouter::ScriptedRouter(const platform::Ipv4& address, Script script)

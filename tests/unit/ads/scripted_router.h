@@ -13,16 +13,12 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "platform/ads_stream.h"
 #include "platform/tcp_socket.h"
+#include "tests/support/ams_test_socket.h"
 
 namespace corvane::test {
 
-struct ReceivedFrame {
-    ams::AmsHeader header;
-    std::vector<uint8_t> data;
-    std::vector<uint8_t> bytes;  // the whole frame as it came
-};
+using ReceivedFrame = AmsTestFrame;
 
 // One accepted connection as the script sees it.
 class RouterConnection {
@@ -41,7 +37,7 @@ public:
 
 private:
     platform::TcpSocket socket_;
-    platform::AmsFrameAssembler assembler_;
+    AmsTestFrameReader reader_;
 };
 
 class ScriptedRouter {

@@ -9,15 +9,12 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "platform/ads_stream.h"
 #include "platform/tcp_socket.h"
+#include "tests/support/ams_test_socket.h"
 
 namespace corvane::test {
 
-struct ReplyFrame {
-    ams::AmsHeader header;
-    std::vector<uint8_t> data;
-};
+using ReplyFrame = AmsTestFrame;
 
 class RawClient {
 public:
@@ -41,7 +38,7 @@ public:
 
 private:
     platform::TcpSocket socket_;
-    platform::AmsFrameAssembler assembler_;
+    AmsTestFrameReader reader_;
     AmsAddr target_{};
 };
 
