@@ -1,10 +1,13 @@
 #include "app/update_run.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
 #include "app/wizard_constants.h"
 #include "device/device_link.h"
+#include "device/device_timing.h"
 #include "device/mailbox_record.h"
 #include "device/notify_progress.h"
 #include "device/plc_memory.h"
@@ -94,10 +97,25 @@ private:
     CDeviceLink& link_;
 };
 
+using Clock = std::chrono::steady_clock;
+
+// A float as the device encodes it, so a read-back is compared bit for bit.
+uint32_t Bits(float value) {
+    return std::bit_cast<uint32_t>(value);
+}
+
+size_t SavedIndex(int16_t id) {
+    size_t index = 0;
+    while (kSavedParameters[index].id != id) {
+        ++index;
+    }
+    return index;
+}
+
 class UpdateRun {
 public:
-    UpdateRun(UpdateRunView& view, CDeviceLink& link, FlashFunction flash)
-        : view_(view), link_(link), flash_(std::move(flash)) {}
+    UpdateRun(UpdateRunView& view, CDeviceLink& link, FlashFunction flash, const RunTiming& timing)
+        : view_(view), link_(link), flash_(std::move(flash)), timing_(timing) {}
 
     bool Run();
 
@@ -112,133 +130,230 @@ private:
         view_.SetMessageText(text);
         return false;
     }
-    // Reads every saved parameter; false when any read went unanswered.
+    // Reads every saved parameter until one read fails; false when one did.
     bool SaveParameters();
-    // Ends the session before the PLC is touched. A release the device does not answer would
-    // keep the session open, and every later Connect would then be refused on this side.
-    void EndSession() {
+    // The phase the run is in: no Connect starts, and no exchange waits, after its end.
+    void EnterPhase(Clock::time_point end) {
+        phaseEnd_ = end;
+        link_.SetDeadline(end);
+    }
+    // Ends the session, waiting for the release until `releaseEnd`. A release the device does
+    // not answer would keep the session open on this side, and every later Connect would be
+    // refused: then the session is shut down here.
+    void EndSession(Clock::time_point releaseEnd) {
+        link_.SetDeadline(releaseEnd);
         if (link_.Close() != kLinkOk) {
             link_.Shutdown();
         }
+        link_.SetDeadline(phaseEnd_);
     }
-    enum class Answer { kNone, kConnected, kNewFirmwareOnly };
-    Answer TryConnect();
-    // Transfers until the instrument answers again; true when a Connect succeeded.
-    bool TransferUntilAnswered();
-    bool RestoreParameters();
-    bool WriteBack(int16_t id, float value, int& busyRetriesLeft);
+    // Ends a session that has done its work: the release gets its full limit.
+    void ReleaseSession() { EndSession(Clock::now() + device::ExchangeTimeLimit()); }
+    // The one-second pause between two looks or transfers, keeping the wizard painted.
+    void Pause() {
+        platform::SleepFixed(FLASH_RETRY_PAUSE);
+        view_.PumpPendingMessages();
+    }
+
+    enum class Look {
+        kNewFirmware,  // answers with the new firmware and runs; the session stays open
+        kOldFirmware,  // answers with another version: not restarted yet, or restarted without it
+        kNotReady,     // answers with the new firmware but does not report a running state yet
+        kAway,         // does not answer
+    };
+    Look LookOnce();
+    // Looks, one pause apart, until the new firmware answers or `end` passes.
+    bool AwaitNewFirmware(Clock::time_point end);
+    // Transfers until the instrument runs the new firmware; true with its session open.
+    bool TransferUntilNewFirmware(Clock::time_point end);
+    // Writes every saved value back and reads each again; true when all match and the session
+    // outlived it.
+    bool RestoreRound(int& busyRetriesLeft, Clock::time_point end);
+    bool RestoreParameters(Clock::time_point end);
+    bool WriteBack(int16_t id, float value, int& busyRetriesLeft, Clock::time_point end);
+    bool ReadsBackAsSaved(int16_t id);
 
     UpdateRunView& view_;
     CDeviceLink& link_;
     FlashFunction flash_;
+    const RunTiming timing_;
+    Clock::time_point phaseEnd_ = Clock::time_point::max();
     std::array<uint8_t, 4> address_{};
     std::array<float, kSavedParameters.size()> saved_{};
     bool versionRead_ = false;
 };
 
 bool UpdateRun::SaveParameters() {
-    bool allRead = true;
     for (size_t i = 0; i < kSavedParameters.size(); ++i) {
         const SavedParameter& parameter = kSavedParameters[i];
         view_.SetProgressPosition(parameter.positionBeforeRead);
         // -1.0 is a value like any other; only the read's own result says it failed.
         float value = -1.0f;
         const bool read = link_.TryGetParameter(parameter.id, value) == kLinkOk;
-        allRead = allRead && read;
+        if (!read) {
+            // Without this one there is no backup; the rest need not be waited for.
+            return false;
+        }
         if (parameter.coding == Coding::kFirmwareVersion) {
-            versionRead_ = read;
+            versionRead_ = true;
         }
         saved_[i] = parameter.coding == Coding::kInteger
                         ? static_cast<float>(TruncateToInt32(value))
-                        : (read ? value : -1.0f);
+                        : value;
     }
-    return allRead;
+    return true;
 }
 
-UpdateRun::Answer UpdateRun::TryConnect() {
-    if (Connect()) {
-        return Answer::kConnected;
+UpdateRun::Look UpdateRun::LookOnce() {
+    const bool connected = Connect();
+    // A Connect whose host registration went unanswered leaves the session open: it still
+    // tells the version.
+    const float version = link_.GetParameter(PARAM_FIRMWARE_VERSION);
+    const int16_t state = link_.GetState();
+    if (version == TARGET_FIRMWARE_VERSION && state > 0) {
+        return Look::kNewFirmware;
     }
-    // A Connect whose host registration went unanswered leaves the session open; if it
-    // already carries the new firmware, the transfer has taken.
-    if (link_.GetParameter(PARAM_FIRMWARE_VERSION) == TARGET_FIRMWARE_VERSION) {
-        return Answer::kNewFirmwareOnly;
-    }
+    const bool answered = connected || state >= 0;
     // Nothing half open may stay behind: it would refuse the next Connect on this side.
-    EndSession();
-    return Answer::kNone;
+    EndSession(phaseEnd_);
+    if (!answered) {
+        return Look::kAway;
+    }
+    return version == TARGET_FIRMWARE_VERSION ? Look::kNotReady : Look::kOldFirmware;
 }
 
-bool UpdateRun::TransferUntilAnswered() {
-    for (int attempts = 0;;) {
-        if (attempts > 0) {
-            platform::SleepFixed(FLASH_RETRY_PAUSE);
+bool UpdateRun::AwaitNewFirmware(Clock::time_point end) {
+    while (Clock::now() < end) {
+        Pause();
+        if (LookOnce() == Look::kNewFirmware) {
+            return true;
         }
-        const bool complete =
-            flash_(address_[0], address_[1], address_[2], address_[3]) == FLASH_DONE;
-        ++attempts;
-        Answer answer = Answer::kNone;
-        if (!complete) {
-            answer = TryConnect();
-        } else {
-            // After a complete transfer the instrument installs the image and restarts. It is
-            // given that time to answer again rather than being sent the image once more
-            // while it boots, which would only restart it again and lose the run.
-            for (int wait = 0; answer == Answer::kNone && wait < RESTART_WAIT_COUNT; ++wait) {
-                platform::SleepFixed(FLASH_RETRY_PAUSE);
-                view_.PumpPendingMessages();
-                answer = TryConnect();
+    }
+    return false;
+}
+
+bool UpdateRun::TransferUntilNewFirmware(Clock::time_point end) {
+    EnterPhase(end);
+    for (int transfers = 0; transfers < MAX_FLASH_ATTEMPTS && Clock::now() < end;) {
+        if (transfers > 0) {
+            Pause();
+        }
+        const int result = flash_(address_[0], address_[1], address_[2], address_[3], end);
+        ++transfers;
+        if (result != FLASH_DONE) {
+            // The image did not go out whole: the instrument kept its firmware and did not
+            // restart. One look, then the image again.
+            if (LookOnce() == Look::kNewFirmware) {
+                return true;
+            }
+            continue;
+        }
+        // After a complete transfer the instrument installs the image, which may take a while
+        // during which it still answers with its old firmware, and restarts. Sending the image
+        // again meanwhile would only restart it again. It has restarted without the image when
+        // it went away and came back with its old firmware; and one that never restarts within
+        // the restart wait is treated the same way.
+        const auto restartEnd = std::min(end, Clock::now() + timing_.restartWait);
+        bool wentAway = false;
+        while (Clock::now() < restartEnd) {
+            Pause();
+            const Look look = LookOnce();
+            if (look == Look::kNewFirmware) {
+                return true;
+            }
+            if (look == Look::kAway) {
+                wentAway = true;
+            } else if (look == Look::kOldFirmware && wentAway) {
+                break;
             }
         }
-        if (answer != Answer::kNone || attempts >= MAX_FLASH_ATTEMPTS) {
-            return answer == Answer::kConnected;
-        }
     }
+    return false;
 }
 
-bool UpdateRun::WriteBack(int16_t id, float value, int& busyRetriesLeft) {
+bool UpdateRun::WriteBack(int16_t id, float value, int& busyRetriesLeft, Clock::time_point end) {
     for (;;) {
         if (link_.SetParameter(id, value) == kLinkOk) {
             return true;
         }
         // Only a device that says it is busy is worth waiting for; a write that went
-        // unanswered, or a session that is gone, is not retried.
-        if (link_.GetState() != device::kDeviceStateBusy || busyRetriesLeft == 0) {
+        // unanswered, or a session that is gone, is not retried here.
+        if (link_.GetState() != device::kDeviceStateBusy || busyRetriesLeft == 0 ||
+            Clock::now() >= end) {
             return false;
         }
         --busyRetriesLeft;
         platform::SleepFixed(BUSY_WRITE_RETRY_PAUSE);
-        // Up to half a minute in all: keep the wizard painted meanwhile.
         view_.PumpPendingMessages();
     }
 }
 
-bool UpdateRun::RestoreParameters() {
-    int busyRetriesLeft = MAX_BUSY_WRITE_RETRIES;
-    bool allRestored = true;
+bool UpdateRun::ReadsBackAsSaved(int16_t id) {
+    const size_t index = SavedIndex(id);
+    float value = 0.0f;
+    if (link_.TryGetParameter(id, value) != kLinkOk) {
+        return false;
+    }
+    if (kSavedParameters[index].coding == Coding::kInteger) {
+        return TruncateToInt32(value) == TruncateToInt32(saved_[index]);
+    }
+    return Bits(value) == Bits(saved_[index]);
+}
+
+bool UpdateRun::RestoreRound(int& busyRetriesLeft, Clock::time_point end) {
+    bool allWritten = true;
     for (const RestoreStep& step : kRestoreOrder) {
-        size_t saved = 0;
-        while (kSavedParameters[saved].id != step.id) {
-            ++saved;
-        }
         // Every write is attempted, also after one has failed: each restored value counts.
-        allRestored = WriteBack(step.id, saved_[saved], busyRetriesLeft) && allRestored;
+        allWritten =
+            WriteBack(step.id, saved_[SavedIndex(step.id)], busyRetriesLeft, end) && allWritten;
         view_.SetProgressPosition(step.positionAfterWrite);
     }
-    return allRestored;
+    if (!allWritten) {
+        return false;
+    }
+    // An instrument that restarted meanwhile has lost what it was sent: every value must read
+    // back as saved, and the session must still be the one the writes went over.
+    for (const RestoreStep& step : kRestoreOrder) {
+        if (!ReadsBackAsSaved(step.id)) {
+            return false;
+        }
+    }
+    return link_.GetState() > 0;
+}
+
+bool UpdateRun::RestoreParameters(Clock::time_point end) {
+    EnterPhase(end);
+    int busyRetriesLeft = MAX_BUSY_WRITE_RETRIES;
+    for (int round = 0; round < MAX_RESTORE_ROUNDS && Clock::now() < end; ++round) {
+        // The first round goes over the session that found the new firmware; a later one over
+        // a new session, once the instrument shows the new firmware again.
+        if (round > 0) {
+            EndSession(end);
+            if (!AwaitNewFirmware(end)) {
+                return false;
+            }
+        }
+        if (RestoreRound(busyRetriesLeft, end)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool UpdateRun::Run() {
+    const auto start = Clock::now();
     address_ = view_.ReadAddress();
     view_.SetProgressRange(0, PROGRESS_RANGE_MAX);
 
+    EnterPhase(start + timing_.save);
     if (!Connect()) {
         return Fail(TEXT_CONNECT_FAILED, false);
     }
     const bool allRead = SaveParameters();
+    const int16_t state = link_.GetState();
 
     view_.SetProgressPosition(kPositionClosing);
-    EndSession();
+    ReleaseSession();
     view_.SetProgressPosition(kPositionSettling);
     for (int i = 0; i < SETTLE_WAIT_COUNT; ++i) {
         platform::SleepFixed(SETTLE_WAIT);
@@ -258,31 +373,41 @@ bool UpdateRun::Run() {
     if (!allRead) {
         return Fail(TEXT_READ_FAILED);
     }
+    // Nor is one in the middle of a task of its own: stopping its PLC would break it off.
+    if (state == device::kDeviceStateBusy) {
+        return Fail(TEXT_BUSY);
+    }
 
     ProgressWindow = view_.WindowHandle();
-    TransferUntilAnswered();
-
-    // The instrument must answer, run, and carry the new firmware; a controller that came back
-    // with its old version was not updated, whatever the transfer reported.
-    if (link_.GetState() <= 0 ||
-        link_.GetParameter(PARAM_FIRMWARE_VERSION) != TARGET_FIRMWARE_VERSION) {
+    // The instrument must answer, run, and carry the new firmware; one that came back with its
+    // old version was not updated, whatever the transfer reported.
+    if (!TransferUntilNewFirmware(Clock::now() + timing_.transfer)) {
         return Fail(TEXT_UNKNOWN_ERROR);
     }
-
-    const bool restored = RestoreParameters();
-    link_.Close();
-    if (!restored) {
+    if (!RestoreParameters(Clock::now() + timing_.restore)) {
         return Fail(TEXT_RESTORE_FAILED);
     }
+    ReleaseSession();
     view_.SetProgressPosition(PROGRESS_RANGE_MAX);
     return true;
 }
 
-int FlashEmbeddedFirmware(int a, int b, int c, int d) {
-    return FlashFirmware(a, b, c, d);
+int FlashEmbeddedFirmware(int a, int b, int c, int d, Clock::time_point notAfter) {
+    return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
 }
 
 }  // namespace
+
+std::chrono::milliseconds RunWorstCase(const RunTiming& timing) {
+    // One ADS call (a status read, the worker's last cycle, STOP, RUN, a send) may be under
+    // way when a limit passes; so may one pause between two looks.
+    const std::chrono::milliseconds call = device::kAdsCallTimeout;
+    const std::chrono::milliseconds release = device::ExchangeTimeLimit();
+    const std::chrono::milliseconds settle = SETTLE_WAIT * SETTLE_WAIT_COUNT;
+    return (timing.save + call) + (release + call) + settle +
+           (timing.transfer + 2 * call + call + FLASH_RETRY_PAUSE) +
+           (timing.restore + 2 * call + FLASH_RETRY_PAUSE) + (release + call);
+}
 
 bool RunUpdate(UpdateRunView& view, const UpdateRunOptions& options) {
     try {
@@ -290,7 +415,8 @@ bool RunUpdate(UpdateRunView& view, const UpdateRunOptions& options) {
         view.PumpPendingMessages();
         CDeviceLink link;
         ShutdownOnExit shutdown(link);
-        UpdateRun run(view, link, options.flash ? options.flash : FlashEmbeddedFirmware);
+        UpdateRun run(view, link, options.flash ? options.flash : FlashEmbeddedFirmware,
+                      options.timing);
         return run.Run();
     } catch (...) {
         // No failure leaves the run as an exception: the wizard shows it like any other.

@@ -13,20 +13,52 @@
 
 // Versions below this cannot take the embedded firmware.
 inline constexpr float MIN_UPDATABLE_VERSION = 3.0f;
-// Transfers per run at most while the instrument does not answer again.
+// Transfers per run at most while the instrument does not show the new firmware.
 inline constexpr int MAX_FLASH_ATTEMPTS = 15;
 // After the session is closed, the instrument is given 8 x 200 ms before anything else.
 inline constexpr int SETTLE_WAIT_COUNT = 8;
 inline constexpr std::chrono::milliseconds SETTLE_WAIT{200};
 // Before every transfer but the first, and between two looks for a restarting instrument.
 inline constexpr std::chrono::milliseconds FLASH_RETRY_PAUSE{1000};
-// After a complete transfer the instrument restarts; it is looked for this many times, one
-// pause apart, before the image is sent again.
-inline constexpr int RESTART_WAIT_COUNT = 60;
 // A write refused while the instrument reports busy (state 2) is tried again after this pause,
-// at most this many times over the whole restore (30 s in all).
+// at most this many times over the whole restore.
 inline constexpr std::chrono::milliseconds BUSY_WRITE_RETRY_PAUSE{1000};
 inline constexpr int MAX_BUSY_WRITE_RETRIES = 30;
+// Rounds of writing the parameters back and reading them again, until one reads back whole.
+inline constexpr int MAX_RESTORE_ROUNDS = 3;
+
+// How long each phase of a run may take, on the steady clock. No Connect starts, no mailbox
+// exchange waits and no download goes on past its phase's end; what may still be under way
+// then is one ADS call (2 s: a status read, STOP, RUN, a send, the worker's last cycle) and
+// one pause between two looks (1 s).
+//
+// So the worst case of a whole run, whatever the instrument does (silent, refusing,
+// half-open, slow, accepting the download but never reading it), adds up as follows:
+//     save: connect, read every parameter           45 s + 2 s (a status read)
+//     release that session                          10 s + 2 s (the worker's last cycle)
+//     settle                                          1.6 s
+//     transfers and looks for the new firmware     120 s + 2 s (STOP or a send) + 2 s (RUN)
+//                                                        + 2 s (the worker) + 1 s (a pause)
+//     restore and read back, up to three rounds     75 s + 2 s (a status read)
+//                                                        + 2 s (the worker) + 1 s (a pause)
+//     release the last session                      10 s + 2 s (the worker's last cycle)
+//     ---------------------------------------------------------------------------------
+//     at most                                      279.6 s: four minutes and 40 seconds.
+// RunWorstCase() adds the same terms for the timings and device limits in force.
+struct RunTiming {
+    std::chrono::milliseconds save{45000};
+    std::chrono::milliseconds transfer{120000};
+    // After a complete transfer the instrument installs the image and restarts; it is looked
+    // for this long before the image is sent again.
+    std::chrono::milliseconds restartWait{90000};
+    std::chrono::milliseconds restore{75000};
+
+    // Every limit divided by `divisor`, for tests against a simulated instrument.
+    RunTiming Shortened(int divisor) const {
+        return {save / divisor, transfer / divisor, restartWait / divisor, restore / divisor};
+    }
+};
+std::chrono::milliseconds RunWorstCase(const RunTiming& timing);
 
 // The texts the run leaves in the wizard's main label.
 inline constexpr const char* TEXT_CONNECT_FAILED = "Couldn't connect to Corvane System";
@@ -37,6 +69,9 @@ inline constexpr const char* TEXT_ALREADY_CURRENT =
     "You already have a newer/equal Firmware Version!";
 inline constexpr const char* TEXT_READ_FAILED =
     "Couldn't read the parameters of your Corvane System. The firmware was not changed.";
+inline constexpr const char* TEXT_BUSY =
+    "Your Corvane is busy. Please wait until it has finished its current task, then start the "
+    "update again. The firmware was not changed.";
 inline constexpr const char* TEXT_UNKNOWN_ERROR =
     "Firmware update failed due to unknown error! Please contact Tolvik!";
 inline constexpr const char* TEXT_RESTORE_FAILED =
@@ -59,15 +94,17 @@ public:
     virtual void PumpPendingMessages() = 0;
 };
 
-// The transfer of the embedded image to the instrument at a.b.c.d; FlashFirmware unless a
-// test substitutes one that counts or wraps it.
-using FlashFunction = std::function<int(int, int, int, int)>;
+// The transfer of the embedded image to the instrument at a.b.c.d, ending its download by the
+// deadline; FlashFirmware unless a test substitutes one that counts or wraps it.
+using FlashFunction =
+    std::function<int(int, int, int, int, std::chrono::steady_clock::time_point notAfter)>;
 
 struct UpdateRunOptions {
     FlashFunction flash;  // empty = FlashFirmware
+    RunTiming timing;
 };
 
-// Runs one update. True only when the instrument answers with the new firmware and every
-// saved parameter has been written back; otherwise false, with the reason left in the view's
-// message text. Never throws.
+// Runs one update. True only when the instrument runs the new firmware and every saved
+// parameter has been written back and read back unchanged; otherwise false, with the reason
+// left in the view's message text. Never throws.
 bool RunUpdate(UpdateRunView& view, const UpdateRunOptions& options = {});

@@ -50,11 +50,16 @@ platform::WindowHandle CDeviceLink::NotificationWindow() const {
     return notificationWindow_;
 }
 
+void CDeviceLink::SetDeadline(std::chrono::steady_clock::time_point notAfter) {
+    std::lock_guard lock(DeviceLock);
+    session_->exchangeDeadline = notAfter;
+}
+
 int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
     DeviceSession& s = *session_;
     {
         std::lock_guard lock(DeviceLock);
-        if (s.connected) {
+        if (s.connected || std::chrono::steady_clock::now() >= s.exchangeDeadline) {
             return 0;
         }
     }

@@ -2,6 +2,7 @@
 // firmware version, registers this host, reads and writes device parameters, and ends again.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -34,6 +35,10 @@ public:
     int16_t TryGetParameter(int16_t id, float& value);
     // -1 when the device answered the write, 0 otherwise.
     int16_t SetParameter(int16_t id, float value);
+
+    // From now on no Connect starts, and no mailbox exchange waits, past `notAfter`;
+    // time_point::max() lifts the deadline. The link's own limits still apply within it.
+    void SetDeadline(std::chrono::steady_clock::time_point notAfter);
 
     // Where WM_DEVICE_EVENT and WM_DEVICE_CLOSED go; null (the default) posts nothing.
     void SetNotificationWindow(platform::WindowHandle window);

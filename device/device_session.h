@@ -2,6 +2,7 @@
 // what the PLC last answered, and whether the session is open.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "ams/ams_types.h"
@@ -31,6 +32,10 @@ struct DeviceSession {
     device::MailboxRecord responseBlock{};
     // The last status read from the PLC.
     device::StatusBlock statusBlock{};
+    // No mailbox exchange waits past this point, whatever its own limit (the update run's
+    // deadline for the phase it is in); max() = none.
+    std::chrono::steady_clock::time_point exchangeDeadline =
+        std::chrono::steady_clock::time_point::max();
     // A session is open and the worker must keep running.
     bool connected = false;
     // The link whose notification window the worker reports to; cleared when the link goes,

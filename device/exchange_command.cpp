@@ -29,8 +29,10 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
     uint16_t answerCode = 0;
     uint32_t answerSequence = 0;
     bool connected = false;
+    auto deadline = std::chrono::steady_clock::time_point::max();
     {
         std::lock_guard lock(DeviceLock);
+        deadline = session.exchangeDeadline;
         previousAnswerSequence = device::RecordSequence(session.responseBlock);
         connected = session.connected;
         session.requestCounter += 1;
@@ -51,6 +53,8 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
     // stretch it.
     const auto start = std::chrono::steady_clock::now();
     const auto limit = device::ExchangeTimeLimit();
+    // Past the caller's deadline nobody waits for the answer any more.
+    const auto giveUp = deadline - start < limit ? deadline : start + limit;
     for (;;) {
         // A device that does not count answers with 0; an unchanged number is the answer to
         // the previous request still standing in the response block.
@@ -66,7 +70,7 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
         if (platform::HasPendingMessage()) {
             platform::PumpOneMessage();
         }
-        if (std::chrono::steady_clock::now() - start > limit) {
+        if (std::chrono::steady_clock::now() > giveUp) {
             PostDeviceEvent(session, DEVEVT_TIMEOUT, kTimeoutDetail);
             return 0;
         }

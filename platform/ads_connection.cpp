@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/ads_api.h"
-#include "platform/ads_send_timeout.h"
 
 namespace platform {
 namespace {
@@ -137,7 +136,7 @@ int32_t AdsConnection::Transact(ams::AmsHeader request, std::span<const uint8_t>
         nextInvokeId_ = 1;
     }
     const std::vector<uint8_t> frame = ams::EncodeFrame(request, data);
-    SetSendTimeout(socket_, Remaining(deadline));
+    socket_.SetSendTimeout(Remaining(deadline));
     if (!socket_.SendAll(frame)) {
         DropLocked();
         return ADSERR_CLIENT_SYNCTIMEOUT;

@@ -61,6 +61,9 @@ public:
 
     // SO_RCVTIMEO in milliseconds on every platform (a DWORD on Winsock, a timeval elsewhere).
     bool SetReceiveTimeout(std::chrono::milliseconds timeout);
+    // SO_SNDTIMEO, likewise (at least 1 ms: zero would mean no limit). A send that cannot hand
+    // its bytes over in time returns what it sent or -1; the stream is then in an unknown state.
+    bool SetSendTimeout(std::chrono::milliseconds timeout);
     bool SetSendBufferSize(int bytes);
     bool SetNoDelay(bool on);
     // Stops both directions; a thread blocked in Receive returns.

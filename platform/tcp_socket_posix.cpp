@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -52,11 +53,23 @@ bool TcpSocket::Valid() const {
 
 bool TcpSocket::Connect(const Ipv4& address, uint16_t port) {
     const sockaddr_in sa = MakeAddress(address, port);
-    int rc;
+    if (::connect(handle_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) {
+        return true;
+    }
+    if (errno != EINTR) {
+        return false;
+    }
+    // An interrupted connect goes on in the background; calling connect() again would only
+    // report EALREADY. Wait for the one under way and take its outcome.
+    pollfd pfd{handle_, POLLOUT, 0};
+    int ready;
     do {
-        rc = ::connect(handle_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+        ready = ::poll(&pfd, 1, -1);
+    } while (ready < 0 && errno == EINTR);
+    int error = 0;
+    socklen_t length = sizeof error;
+    return ready == 1 && ::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+           error == 0;
 }
 
 bool TcpSocket::Connect(const Ipv4& address, uint16_t port, std::chrono::milliseconds limit) {
@@ -151,6 +164,14 @@ bool TcpSocket::SetReceiveTimeout(std::chrono::milliseconds timeout) {
     tv.tv_sec = static_cast<time_t>(timeout.count() / 1000);
     tv.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
     return ::setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
+}
+
+bool TcpSocket::SetSendTimeout(std::chrono::milliseconds timeout) {
+    const auto ms = std::max<std::chrono::milliseconds::rep>(timeout.count(), 1);
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(ms / 1000);
+    tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+    return ::setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
 bool TcpSocket::SetSendBufferSize(int bytes) {

@@ -1,6 +1,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/tcp_socket.h"
@@ -172,6 +173,13 @@ bool TcpSocket::SetReceiveTimeout(std::chrono::milliseconds timeout) {
     // Winsock reads SO_RCVTIMEO as a DWORD of milliseconds.
     const DWORD value = static_cast<DWORD>(timeout.count());
     return ::setsockopt(S(handle_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
+                        sizeof value) == 0;
+}
+
+bool TcpSocket::SetSendTimeout(std::chrono::milliseconds timeout) {
+    const DWORD value =
+        static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 1));
+    return ::setsockopt(S(handle_), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&value),
                         sizeof value) == 0;
 }
 

@@ -18,18 +18,33 @@ std::vector<uint8_t> BuildAmsRequest(const AmsAddr& target, const AmsAddr& sourc
     return ams::EncodeFrame(header, payload);
 }
 
-bool ExchangeAmsFrame(platform::TcpSocket& socket, const AmsAddr& target, const AmsAddr& source,
-                      uint16_t commandId, std::span<const uint8_t> payload, uint32_t invokeId) {
+FrameExchange ExchangeAmsFrameReporting(platform::TcpSocket& socket, const AmsAddr& target,
+                                        const AmsAddr& source, uint16_t commandId,
+                                        std::span<const uint8_t> payload, uint32_t invokeId,
+                                        const ReceivedBytes& received) {
     const std::vector<uint8_t> request =
         BuildAmsRequest(target, source, commandId, payload, invokeId);
-    // A failed or partial send is not retried: the missing reply reports it.
-    socket.Send(request);
+    // One send, not retried: a frame that did not go out whole leaves the stream out of step,
+    // and the caller learns it here.
+    if (socket.Send(request) != static_cast<int>(request.size())) {
+        return FrameExchange::kNotSent;
+    }
 
     std::array<uint8_t, kAmsReplyBufferSize> reply;
-    const int received = socket.Receive(reply);
-    if (received <= 0) {
-        return false;
+    const int count = socket.Receive(reply);
+    if (count <= 0) {
+        return FrameExchange::kUnanswered;
     }
-    return ReplyAnswersRequest(std::span<const uint8_t>(reply).first(static_cast<size_t>(received)),
-                               commandId, invokeId);
+    const auto bytes = std::span<const uint8_t>(reply).first(static_cast<size_t>(count));
+    if (received) {
+        received(bytes);
+    }
+    return ReplyAnswersRequest(bytes, commandId, invokeId) ? FrameExchange::kAnswered
+                                                           : FrameExchange::kUnanswered;
+}
+
+bool ExchangeAmsFrame(platform::TcpSocket& socket, const AmsAddr& target, const AmsAddr& source,
+                      uint16_t commandId, std::span<const uint8_t> payload, uint32_t invokeId) {
+    return ExchangeAmsFrameReporting(socket, target, source, commandId, payload, invokeId, {}) ==
+           FrameExchange::kAnswered;
 }

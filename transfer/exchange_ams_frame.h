@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -24,3 +25,19 @@ std::vector<uint8_t> BuildAmsRequest(const AmsAddr& target, const AmsAddr& sourc
 // included, is false and leaves the socket open for the next exchange.
 bool ExchangeAmsFrame(platform::TcpSocket& socket, const AmsAddr& target, const AmsAddr& source,
                       uint16_t commandId, std::span<const uint8_t> payload, uint32_t invokeId);
+
+// How one exchange went, for a caller that must tell a frame the controller never got from one
+// it did not answer.
+enum class FrameExchange {
+    kAnswered,    // the reply answers the request
+    kUnanswered,  // sent whole; no reply, or one that does not answer it
+    kNotSent,     // the send failed or handed over only part of the frame
+};
+using ReceivedBytes = std::function<void(std::span<const uint8_t>)>;
+
+// ExchangeAmsFrame, telling the three outcomes apart and handing every byte it received to
+// `received` (when set), so the caller can follow the reply stream across exchanges.
+FrameExchange ExchangeAmsFrameReporting(platform::TcpSocket& socket, const AmsAddr& target,
+                                        const AmsAddr& source, uint16_t commandId,
+                                        std::span<const uint8_t> payload, uint32_t invokeId,
+                                        const ReceivedBytes& received);

@@ -1,13 +1,17 @@
 #include "transfer/flash_firmware.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "ams/ams_header.h"
 #include "device/notify_progress.h"
 #include "platform/ads_api.h"
+#include "platform/ads_stream.h"
+#include "platform/window_message.h"
 #include "transfer/exchange_ams_frame.h"
 #include "transfer/firmware_image.h"
 
@@ -25,8 +29,9 @@ constexpr uint32_t kImageInvokeId = 0;
 constexpr std::chrono::milliseconds kReplyTimeout{30};
 constexpr int kSendBufferSize = 0;
 constexpr size_t kHostNameBufferSize = 80;
-// How long closing the download connection waits for the controller to read the last frames.
-constexpr std::chrono::milliseconds kCloseDrainLimit{5000};
+// While the flash waits for the controller's last replies, the wizard's queue is moved this
+// often.
+constexpr std::chrono::milliseconds kWaitSlice{100};
 
 struct CommandFrame {
     uint32_t invokeId;
@@ -64,6 +69,59 @@ const std::array<CommandFrame, 3> kClosingFrames{{
     {7, kClosingD4, 50},
     {8, kClosingC4, 51},
 }};
+// The controller answers frames in order: its reply to the last closing frame means it has
+// read the whole download.
+constexpr uint32_t kLastInvokeId = 8;
+
+using Clock = FlashClock;
+
+// Follows the controller's reply stream across the whole download (each exchange reads what
+// has arrived, which may end amid a frame) to learn when the last frame has been answered.
+class ReplyTracker {
+public:
+    void Take(std::span<const uint8_t> bytes) {
+        if (lost_ || lastAnswered_) {
+            return;
+        }
+        assembler_.Append(bytes);
+        for (;;) {
+            const auto status = assembler_.Next(frame_);
+            if (status == platform::AmsFrameAssembler::Status::kNeedMore) {
+                return;
+            }
+            ams::AmsHeader header;
+            std::span<const uint8_t> data;
+            if (status == platform::AmsFrameAssembler::Status::kMalformed ||
+                ams::DecodeFrame(frame_, header, data) != ams::DecodeStatus::kOk) {
+                // Out of step: from here only the controller's silence or close tells.
+                lost_ = true;
+                assembler_.Clear();
+                return;
+            }
+            // Answered with an error code is answered all the same: the frame was read.
+            if (header.commandId == kDownloadCommandId && header.invokeId == kLastInvokeId) {
+                lastAnswered_ = true;
+                return;
+            }
+        }
+    }
+    bool LastFrameAnswered() const { return lastAnswered_; }
+
+private:
+    platform::AmsFrameAssembler assembler_;
+    std::vector<uint8_t> frame_;
+    bool lost_ = false;
+    bool lastAnswered_ = false;
+};
+
+// The download connection with its deadline and the reply stream it follows.
+struct Download {
+    platform::TcpSocket& socket;
+    const AmsAddr& target;
+    const AmsAddr& source;
+    Clock::time_point end;
+    ReplyTracker replies;
+};
 
 void ReportStep(int step) {
     if (ProgressWindow != nullptr) {
@@ -79,43 +137,100 @@ void RequestPlcState(const AmsAddr& plc, uint16_t adsState) {
     AdsPortClose();
 }
 
-void SendCommandFrames(platform::TcpSocket& socket, const AmsAddr& target, const AmsAddr& source,
-                       std::span<const CommandFrame> frames) {
-    for (const CommandFrame& frame : frames) {
-        ExchangeAmsFrame(socket, target, source, kDownloadCommandId, frame.data, frame.invokeId);
-        ReportStep(frame.step);
+void PumpWizardQueue() {
+    if (ProgressWindow != nullptr) {
+        platform::PumpAllMessages();
     }
 }
 
-// Replies that came after their receive time-out may still be unread. Closing a socket with
-// unread data resets the connection, and the controller then discards frames it has not read
-// yet, the closing commands among them. So: send FIN after the last frame, read and discard
-// until the controller closes its side (it has then read everything), and only then close.
-void CloseDownloadConnection(platform::TcpSocket& socket) {
-    socket.ShutdownSend();
-    const auto deadline = std::chrono::steady_clock::now() + kCloseDrainLimit;
-    std::array<uint8_t, kAmsReplyBufferSize> discard;
-    for (auto now = std::chrono::steady_clock::now(); now < deadline;
-         now = std::chrono::steady_clock::now()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        if (socket.WaitReadable(left) != 1 || socket.Receive(discard) <= 0) {
+// One frame of the download. False when the download cannot go on: its time is up, or the
+// frame did not go out whole (the connection broke, or the controller stopped reading and the
+// send ran into its limit), which leaves the stream out of step for every later frame.
+bool SendFrame(Download& download, uint16_t commandId, std::span<const uint8_t> data,
+               uint32_t invokeId) {
+    if (Clock::now() >= download.end) {
+        return false;
+    }
+    return ExchangeAmsFrameReporting(download.socket, download.target, download.source, commandId,
+                                     data, invokeId, [&download](std::span<const uint8_t> bytes) {
+                                         download.replies.Take(bytes);
+                                     }) != FrameExchange::kNotSent;
+}
+
+bool SendCommandFrames(Download& download, std::span<const CommandFrame> frames) {
+    for (const CommandFrame& frame : frames) {
+        if (!SendFrame(download, kDownloadCommandId, frame.data, frame.invokeId)) {
+            return false;
+        }
+        ReportStep(frame.step);
+    }
+    return true;
+}
+
+bool SendImage(Download& download) {
+    const std::span<const uint8_t> image = FirmwareImage();
+    int step = kStepFirstImageRecord;
+    for (size_t offset = 0; offset + kFirmwareChunkSize <= image.size();
+         offset += kFirmwareChunkSize) {
+        if (!SendFrame(download, kDownloadImageId, image.subspan(offset, kFirmwareChunkSize),
+                       kImageInvokeId)) {
+            return false;
+        }
+        ReportStep(step++);
+    }
+    return true;
+}
+
+// A controller that replies slowly is still reading the download when the last frame has gone
+// out, and RUN sent now would overtake it. So: send FIN, and read until it has answered the
+// last frame or closed its side (it has then read everything), keeping the wizard's window
+// live. A controller that stays quiet for FLASH_QUIET_LIMIT is not waited for any longer,
+// nor one still talking when the download's time is up. Replies are all read before the
+// close, so it ends the connection cleanly instead of resetting it.
+void AwaitLastReply(Download& download) {
+    download.socket.ShutdownSend();
+    std::array<uint8_t, kAmsReplyBufferSize> buffer;
+    auto quietEnd = Clock::now() + FLASH_QUIET_LIMIT;
+    while (!download.replies.LastFrameAnswered()) {
+        const auto end = std::min(quietEnd, download.end);
+        const auto now = Clock::now();
+        if (now >= end) {
             break;
         }
+        const auto slice =
+            std::min(std::chrono::ceil<std::chrono::milliseconds>(end - now), kWaitSlice);
+        const int ready = download.socket.WaitReadable(slice);
+        if (ready < 0) {
+            break;
+        }
+        if (ready == 1) {
+            const int count = download.socket.Receive(buffer);
+            if (count <= 0) {
+                break;
+            }
+            download.replies.Take(
+                std::span<const uint8_t>(buffer).first(static_cast<size_t>(count)));
+            quietEnd = Clock::now() + FLASH_QUIET_LIMIT;
+        }
+        PumpWizardQueue();
     }
-    socket.Close();
 }
 
 // The download connection from its creation to its close, with the 47 frames between. Replies do
 // not change the course: every frame goes out as soon as the previous exchange has ended.
 int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
-                  const LocalAddressSource& local) {
+                  const LocalAddressSource& local, Clock::time_point notAfter) {
     platform::TcpSocket socket = platform::TcpSocket::Create();
     if (!socket.Valid()) {
         return FLASH_ERR_SOCKET;
     }
-    if (!socket.Connect(controller, ams::kRouterTcpPort)) {
+    const auto connectLimit =
+        std::min(FLASH_CALL_LIMIT, std::chrono::ceil<std::chrono::milliseconds>(
+                                       std::max(notAfter - Clock::now(), Clock::duration::zero())));
+    if (!socket.Connect(controller, ams::kRouterTcpPort, connectLimit)) {
         return FLASH_ERR_CONNECT;
     }
+    const auto downloadStart = Clock::now();
     const std::optional<std::string> hostName = local.hostName ? local.hostName() : std::nullopt;
     if (!hostName) {
         return FLASH_ERR_HOST_NAME;
@@ -130,18 +245,19 @@ int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
 
     socket.SetReceiveTimeout(kReplyTimeout);
     socket.SetSendBufferSize(kSendBufferSize);
+    // A controller that accepts the connection and stops reading must not hold the wizard.
+    socket.SetSendTimeout(FLASH_CALL_LIMIT);
 
-    SendCommandFrames(socket, target, source, kCommandFrames);
-    const std::span<const uint8_t> image = FirmwareImage();
-    int step = kStepFirstImageRecord;
-    for (size_t offset = 0; offset + kFirmwareChunkSize <= image.size();
-         offset += kFirmwareChunkSize) {
-        ExchangeAmsFrame(socket, target, source, kDownloadImageId,
-                         image.subspan(offset, kFirmwareChunkSize), kImageInvokeId);
-        ReportStep(step++);
+    Download download{
+        socket, target, source, std::min(notAfter, downloadStart + FLASH_DOWNLOAD_LIMIT), {}};
+    if (!SendCommandFrames(download, kCommandFrames) || !SendImage(download) ||
+        !SendCommandFrames(download, kClosingFrames)) {
+        // Nothing more can reach the controller on this connection; it is dropped as it is.
+        socket.Close();
+        return FLASH_ERR_INCOMPLETE;
     }
-    SendCommandFrames(socket, target, source, kClosingFrames);
-    CloseDownloadConnection(socket);
+    AwaitLastReply(download);
+    socket.Close();
     return FLASH_DONE;
 }
 
@@ -163,6 +279,11 @@ int FlashFirmware(int a, int b, int c, int d) {
 }
 
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local) {
+    return FlashFirmware(a, b, c, d, local, Clock::time_point::max());
+}
+
+int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
+                  Clock::time_point notAfter) {
     const platform::Ipv4 controller{Octet(a), Octet(b), Octet(c), Octet(d)};
     const AmsAddr plc{ams::NetIdFromIpv4(controller), ams::kPlcRuntimePort};
 
@@ -171,7 +292,7 @@ int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local) {
     ReportStep(kStepPlcStopped);
 
     // The socket is closed when TransferImage returns, on success and on every failure alike.
-    const int result = TransferImage(controller, plc, local);
+    const int result = TransferImage(controller, plc, local, notAfter);
     // Also after a failure: a stopped PLC would leave the instrument idle until someone
     // restarts it by hand, and a retry stops it again anyway.
     RequestPlcState(plc, ADSSTATE_RUN);

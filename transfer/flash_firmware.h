@@ -2,6 +2,7 @@
 // download over AMS/TCP, start the PLC again, reporting progress steps to the wizard.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +15,9 @@ inline constexpr int FLASH_ERR_SOCKET = -1;        // the TCP socket could not b
 inline constexpr int FLASH_ERR_CONNECT = -2;       // the controller's port 48898 refused or failed
 inline constexpr int FLASH_ERR_HOST_NAME = -3;     // this host's name could not be read
 inline constexpr int FLASH_ERR_HOST_ADDRESS = -4;  // this host's name did not resolve
+// The download connection broke, or stopped taking frames, before the last frame went out
+// whole: the controller cannot hold the whole image. RUN was requested.
+inline constexpr int FLASH_ERR_INCOMPLETE = -5;
 
 // Where the sequence learns this host's name and its first IPv4 address, which form the
 // frames' source NetId. The system's is the default; tests substitute failing ones.
@@ -23,7 +27,20 @@ struct LocalAddressSource {
 };
 LocalAddressSource SystemLocalAddressSource();
 
+// The flash's own time limits. Each blocking call is bounded by the ADS time-out, so the
+// wizard's window is never left unpainted for longer; the download as a whole by its own limit.
+inline constexpr std::chrono::milliseconds FLASH_CALL_LIMIT{2000};
+inline constexpr std::chrono::milliseconds FLASH_DOWNLOAD_LIMIT{75000};
+// After the last frame, how long the controller may stay quiet before RUN is sent anyway. A
+// controller still answering earlier frames keeps the wait going, up to the download limit.
+inline constexpr std::chrono::milliseconds FLASH_QUIET_LIMIT{3000};
+
+using FlashClock = std::chrono::steady_clock;
+
 // Flashes the controller at a.b.c.d (each octet in the low 8 bits). Once the PLC has been
-// asked to stop, every way out asks it to run again, so no attempt leaves it stopped.
+// asked to stop, every way out asks it to run again, so no attempt leaves it stopped. The
+// download stops at `notAfter` at the latest (RUN still follows, bounded by FLASH_CALL_LIMIT).
 int FlashFirmware(int a, int b, int c, int d);
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local);
+int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
+                  FlashClock::time_point notAfter);

@@ -66,11 +66,11 @@ private:
 bool UpdateOnce(platform::Ipv4 address, std::string& message, int* transfers = nullptr) {
     BenchView view(address);
     UpdateRunOptions options;
-    options.flash = [transfers](int a, int b, int c, int d) {
+    options.flash = [transfers](int a, int b, int c, int d, auto notAfter) {
         if (transfers != nullptr) {
             ++*transfers;
         }
-        return FlashFirmware(a, b, c, d);
+        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
     };
     const bool ok = RunUpdate(view, options);
     ProgressWindow = nullptr;

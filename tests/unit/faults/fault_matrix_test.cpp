@@ -45,6 +45,9 @@ struct FaultCase {
     // Slow replies need the exchange's full time limit; every other case gets a short one so
     // the silent faults do not take ten seconds each.
     milliseconds exchangeLimit{500};
+    // The run's phase limits are divided by this; an instrument that takes its time in real
+    // seconds needs them longer.
+    int timingDivisor = kTestTimingDivisor;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
@@ -86,21 +89,32 @@ const FaultCase kCases[] = {
      .newFirmware = false},
     {.name = "SilentRelease", .faults = With([](sim::Faults& f) { f.releaseSilent = true; })},
     {.name = "BusyAfterReboot", .faults = With([](sim::Faults& f) { f.busyAfterRebootMs = 300; })},
-    // Busy before the transfer and after it: the image resets the parameters and no write is
-    // taken back. Nothing can save them then, but the run must not call it a success.
-    {.name = "BusyThroughout",
-     .faults = With([](sim::Faults& f) { f.busy = true; }),
+    // Busy for good once restarted: no write is taken, and the run says the values are lost.
+    {.name = "BusyForGoodAfterReboot",
+     .faults = With([](sim::Faults& f) { f.busyAfterRebootMs = 600000; }),
      .texts = {TEXT_RESTORE_FAILED},
      .kept = Kept::kLossReported},
+    // An instrument at work on a task of its own is not stopped.
+    {.name = "BusyBeforeTheTransfer",
+     .faults = With([](sim::Faults& f) { f.busy = true; }),
+     .texts = {TEXT_BUSY},
+     .minTransfers = 0,
+     .maxTransfers = 0,
+     .newFirmware = false},
     {.name = "DownloadSilent", .faults = With([](sim::Faults& f) { f.downloadSilent = true; })},
     {.name = "DownloadErroring", .faults = With([](sim::Faults& f) { f.downloadError = true; })},
+    // The image never arrives whole, or never takes: it is sent again while there is time.
     {.name = "DownloadDroppedAfter10Frames",
      .faults = With([](sim::Faults& f) { f.downloadDropAfter = 10; }),
      .texts = {TEXT_UNKNOWN_ERROR},
+     .minTransfers = 2,
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
      .newFirmware = false},
     {.name = "ImageNotInstalled",
      .faults = With([](sim::Faults& f) { f.rejectImage = true; }),
      .texts = {TEXT_UNKNOWN_ERROR},
+     .minTransfers = 2,
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
      .newFirmware = false},
     {.name = "NeverComesBack",
      .faults = With([](sim::Faults& f) { f.neverReturn = true; }),
@@ -117,14 +131,11 @@ const FaultCase kCases[] = {
      .minTransfers = 0,
      .maxTransfers = 1,
      .newFirmware = false},
-    // The transfer does not wait for the instrument to take each frame, so the request to run
-    // the PLC overtakes a download the instrument is still taking in: nothing is installed,
-    // and the run says so.
+    // The flash waits for the last reply before RUN, so a slow instrument takes the image.
     {.name = "SlowReplies500ms",
      .faults = With([](sim::Faults& f) { f.delayMs = 500; }),
-     .texts = {TEXT_UNKNOWN_ERROR},
-     .newFirmware = false,
-     .exchangeLimit = milliseconds(10000)},
+     .exchangeLimit = milliseconds(10000),
+     .timingDivisor = 1},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;
@@ -136,6 +147,8 @@ const FaultCase kCases[] = {
          f.rejectImage = true;
      }),
      .texts = {TEXT_UNKNOWN_ERROR},
+     .minTransfers = 2,
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
      .newFirmware = false},
     {.name = "DownloadErroringAndDropped",
      .faults = With([](sim::Faults& f) {
@@ -143,6 +156,8 @@ const FaultCase kCases[] = {
          f.downloadDropAfter = 20;
      }),
      .texts = {TEXT_UNKNOWN_ERROR},
+     .minTransfers = 2,
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
      .newFirmware = false},
     {.name = "NeverComesBackAfterSilentDownload",
      .faults = With([](sim::Faults& f) {
@@ -150,7 +165,7 @@ const FaultCase kCases[] = {
          f.neverReturn = true;
      }),
      .texts = {TEXT_UNKNOWN_ERROR},
-     .minTransfers = MAX_FLASH_ATTEMPTS,
+     .minTransfers = 1,
      .maxTransfers = MAX_FLASH_ATTEMPTS,
      .kept = Kept::kInstrumentGone,
      .reachable = false},
@@ -190,7 +205,8 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     GiveKnownParameters(instrument);
     const CarriedParameters before = ReadCarried(instrument);
 
-    const RunResult result = RunWholeUpdate(TestOctets());
+    const RunTiming timing = RunTiming{}.Shortened(c.timingDivisor);
+    const RunResult result = RunWholeUpdate(TestOctets(), timing);
 
     const bool succeeds = c.texts.empty();
     EXPECT_EQ(result.ok, succeeds);
@@ -203,6 +219,8 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     EXPECT_EQ(result.position, succeeds ? 74 : 0);
     EXPECT_GE(result.transfers, c.minTransfers);
     EXPECT_LE(result.transfers, c.maxTransfers);
+    // Whatever the instrument does, the run ends within its documented worst case.
+    EXPECT_LE(result.elapsed, RunWorstCase(timing));
 
     // A reboot the run set off may still be under way: an instrument that answers at the end
     // is judged once it is back.

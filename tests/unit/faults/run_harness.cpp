@@ -60,15 +60,19 @@ std::string Describe(const CarriedParameters& p) {
     return out.str();
 }
 
-RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address) {
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, const RunTiming& timing) {
     HarnessView view(address);
     RunResult result;
     UpdateRunOptions options;
-    options.flash = [&result](int a, int b, int c, int d) {
+    options.flash = [&result](int a, int b, int c, int d, auto notAfter) {
         ++result.transfers;
-        return FlashFirmware(a, b, c, d);
+        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
     };
+    options.timing = timing;
+    const auto start = std::chrono::steady_clock::now();
     result.ok = RunUpdate(view, options);
+    result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
     if (!view.Messages().empty()) {
         result.message = view.Messages().back();
     }

@@ -62,10 +62,15 @@ struct RunResult {
     std::string message;  // the last text the run showed; empty when it showed none
     int transfers = 0;
     int position = 0;
+    std::chrono::milliseconds elapsed{0};
 };
 
+// The run's phase limits as the tests shorten them.
+inline constexpr int kTestTimingDivisor = 20;
+
 // One whole update against the instrument at `address`, through FlashFirmware, counting the
-// transfers. The caller installs the shortened sleeper.
-RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address);
+// transfers and timing it. The caller installs the shortened sleeper.
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address,
+                         const RunTiming& timing = RunTiming{}.Shortened(kTestTimingDivisor));
 
 }  // namespace corvane::test

@@ -124,10 +124,11 @@ sim::Controller& UpdateRunTest::StartInstrument(uint8_t major, uint8_t minor) {
 
 bool UpdateRunTest::Run(RecordingView& view) {
     UpdateRunOptions options;
-    options.flash = [this](int a, int b, int c, int d) {
+    options.flash = [this](int a, int b, int c, int d, auto notAfter) {
         ++transfers_;
-        return FlashFirmware(a, b, c, d);
+        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
     };
+    options.timing = RunTiming{}.Shortened(timingDivisor_);
     return RunUpdate(view, options);
 }
 

@@ -93,6 +93,8 @@ protected:
     std::chrono::milliseconds requestedSleep_{0};
     // Each fixed wait really sleeps this fraction of its length.
     int sleepDivisor_ = 20;
+    // The run's phase limits are divided by this.
+    int timingDivisor_ = 20;
     std::unique_ptr<platform::ScopedFixedSleeper> sleeper_;
 };
 
