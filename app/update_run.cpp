@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/run_progress.h"
 #include "app/wizard_constants.h"
 #include "device/device_link.h"
 #include "device/device_timing.h"
@@ -17,8 +18,6 @@
 namespace {
 
 constexpr int16_t kLinkOk = -1;
-constexpr int kPositionClosing = 11;
-constexpr int kPositionSettling = 12;
 
 enum class Coding { kFloat, kFirmwareVersion, kInteger };
 
@@ -50,19 +49,18 @@ struct RestoreStep {
     int16_t id;
     int positionAfterWrite;
 };
-constexpr std::array<RestoreStep, 10> kRestoreOrder = {{
-    {0, 64},
-    {1, 65},
-    {2, 66},
-    {3, 67},
-    {6, 68},
-    {5, 69},
-    {7, 70},
-    {8, 71},
-    {11, 72},
-    {4, 73},
+constexpr std::array<RestoreStep, RESTORED_PARAMETER_COUNT> kRestoreOrder = {{
+    {0, POSITION_FIRST_RESTORED},
+    {1, POSITION_FIRST_RESTORED + 1},
+    {2, POSITION_FIRST_RESTORED + 2},
+    {3, POSITION_FIRST_RESTORED + 3},
+    {6, POSITION_FIRST_RESTORED + 4},
+    {5, POSITION_FIRST_RESTORED + 5},
+    {7, POSITION_FIRST_RESTORED + 6},
+    {8, POSITION_FIRST_RESTORED + 7},
+    {11, POSITION_FIRST_RESTORED + 8},
+    {4, POSITION_FIRST_RESTORED + 9},
 }};
-
 // Integer parameters travel as floats; truncated toward zero, and held inside the 32-bit range
 // so that no device value can make the conversion undefined.
 int32_t TruncateToInt32(float value) {
@@ -352,9 +350,9 @@ bool UpdateRun::Run() {
     const bool allRead = SaveParameters();
     const int16_t state = link_.GetState();
 
-    view_.SetProgressPosition(kPositionClosing);
+    view_.SetProgressPosition(POSITION_CLOSING);
     ReleaseSession();
-    view_.SetProgressPosition(kPositionSettling);
+    view_.SetProgressPosition(POSITION_SETTLING);
     for (int i = 0; i < SETTLE_WAIT_COUNT; ++i) {
         platform::SleepFixed(SETTLE_WAIT);
     }

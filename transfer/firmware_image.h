@@ -8,7 +8,9 @@
 
 // One record of the controller's firmware download: the data of one 0x5006 frame.
 inline constexpr size_t kFirmwareChunkSize = 2060;
+// The records of the download; the build refuses an image of any other length.
+inline constexpr size_t kFirmwareRecordCount = 39;
 
-// The whole image: contiguous, read-only, present for the life of the process, its length a
-// whole multiple of kFirmwareChunkSize (the build refuses any other image).
+// The whole image: contiguous, read-only, present for the life of the process, exactly
+// kFirmwareRecordCount records of kFirmwareChunkSize bytes.
 std::span<const uint8_t> FirmwareImage();

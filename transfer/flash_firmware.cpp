@@ -14,6 +14,7 @@
 #include "platform/window_message.h"
 #include "transfer/exchange_ams_frame.h"
 #include "transfer/firmware_image.h"
+#include "transfer/flash_steps.h"
 
 namespace {
 
@@ -49,25 +50,17 @@ constexpr std::array<uint8_t, 3> kClosing14{0x14, 0x00, 0x00};
 constexpr std::array<uint8_t, 1> kClosingD4{0xD4};
 constexpr std::array<uint8_t, 1> kClosingC4{0xC4};
 
-// Progress steps: 1 start, 2 PLC stopped, 3 connected, 4-8 command frames, 9-47 image
-// records, 49-51 closing frames (48 is never reported), 52 PLC running again.
-constexpr int kStepStart = 1;
-constexpr int kStepPlcStopped = 2;
-constexpr int kStepConnected = 3;
-constexpr int kStepFirstImageRecord = 9;
-constexpr int kStepPlcRunning = 52;
-
 const std::array<CommandFrame, 5> kCommandFrames{{
-    {1, kOpenDownload, 4},
-    {2, kCommandCA, 5},
-    {3, kCommand11, 6},
-    {4, kCommand0E, 7},
-    {5, kCommandCE, 8},
+    {1, kOpenDownload, FLASH_STEP_FIRST_COMMAND},
+    {2, kCommandCA, FLASH_STEP_FIRST_COMMAND + 1},
+    {3, kCommand11, FLASH_STEP_FIRST_COMMAND + 2},
+    {4, kCommand0E, FLASH_STEP_FIRST_COMMAND + 3},
+    {5, kCommandCE, FLASH_STEP_FIRST_COMMAND + 4},
 }};
 const std::array<CommandFrame, 3> kClosingFrames{{
-    {6, kClosing14, 49},
-    {7, kClosingD4, 50},
-    {8, kClosingC4, 51},
+    {6, kClosing14, FLASH_STEP_FIRST_CLOSING},
+    {7, kClosingD4, FLASH_STEP_FIRST_CLOSING + 1},
+    {8, kClosingC4, FLASH_STEP_FIRST_CLOSING + 2},
 }};
 // The controller answers frames in order: its reply to the last closing frame means it has
 // read the whole download.
@@ -169,7 +162,7 @@ bool SendCommandFrames(Download& download, std::span<const CommandFrame> frames)
 
 bool SendImage(Download& download) {
     const std::span<const uint8_t> image = FirmwareImage();
-    int step = kStepFirstImageRecord;
+    int step = FLASH_STEP_FIRST_RECORD;
     for (size_t offset = 0; offset + kFirmwareChunkSize <= image.size();
          offset += kFirmwareChunkSize) {
         if (!SendFrame(download, kDownloadImageId, image.subspan(offset, kFirmwareChunkSize),
@@ -241,7 +234,7 @@ int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
         return FLASH_ERR_HOST_ADDRESS;
     }
     const AmsAddr source{ams::NetIdFromIpv4(*hostAddress), kFlashSourcePort};
-    ReportStep(kStepConnected);
+    ReportStep(FLASH_STEP_CONNECTED);
 
     socket.SetReceiveTimeout(kReplyTimeout);
     socket.SetSendBufferSize(kSendBufferSize);
@@ -287,9 +280,9 @@ int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
     const platform::Ipv4 controller{Octet(a), Octet(b), Octet(c), Octet(d)};
     const AmsAddr plc{ams::NetIdFromIpv4(controller), ams::kPlcRuntimePort};
 
-    ReportStep(kStepStart);
+    ReportStep(FLASH_STEP_START);
     RequestPlcState(plc, ADSSTATE_STOP);
-    ReportStep(kStepPlcStopped);
+    ReportStep(FLASH_STEP_PLC_STOPPED);
 
     // The socket is closed when TransferImage returns, on success and on every failure alike.
     const int result = TransferImage(controller, plc, local, notAfter);
@@ -297,7 +290,7 @@ int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
     // restarts it by hand, and a retry stops it again anyway.
     RequestPlcState(plc, ADSSTATE_RUN);
     if (result == FLASH_DONE) {
-        ReportStep(kStepPlcRunning);
+        ReportStep(FLASH_STEP_PLC_RUNNING);
     }
     return result;
 }

@@ -2,7 +2,8 @@
 // measured in the same run:
 //   prompt controller: 47 request/reply round trips of the flash's frame sizes over a plain
 //     loopback socket (what the download would cost with nothing else in the way);
-//   silent controller: 47 x 30 ms, the receive time-outs the flash waits out.
+//   silent controller: 47 x 30 ms, the receive time-outs the flash waits out (it then closes
+//     its side and the controller closes too, so no quiet wait follows).
 // Prints figures; never fails. Uses 127.<CORVANE_TEST_SUBNET>.251.x, outside the test range.
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 # cmake -DEMBED_SCRIPT=<embed_firmware_image.cmake> -DWORK_DIR=<dir> -P check_image_rejected.cmake
-# An image that is not whole 2,060-byte records must stop the build with a message that says
-# why, and must not leave a generated source behind; a well-formed image must embed.
+# An image that is not exactly 39 records of 2,060 bytes must stop the build with a message that
+# says why, and must not leave a generated source behind; a well-formed image must embed.
 foreach(var EMBED_SCRIPT WORK_DIR)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "check_image_rejected.cmake needs -D${var}=...")
@@ -51,16 +51,19 @@ if(result EQUAL 0 OR NOT error MATCHES "does not exist")
     message(FATAL_ERROR "missing image: not rejected clearly: ${error}")
 endif()
 
-# Two records embed, and the array carries every byte.
-string(REPEAT "ab" 2060 content)
-file(WRITE "${WORK_DIR}/two_records.bin" "${content}")
-embed("${WORK_DIR}/two_records.bin" "${WORK_DIR}/two_records.cpp" result error)
+expect_rejected(two_records 4120 "holds 2 records of 2060 bytes; the controller's download takes exactly 39")
+expect_rejected(forty_records 82400 "holds 40 records of 2060 bytes")
+
+# Thirty-nine records embed, and the array carries every byte.
+string(REPEAT "ab" 40170 content)
+file(WRITE "${WORK_DIR}/whole.bin" "${content}")
+embed("${WORK_DIR}/whole.bin" "${WORK_DIR}/whole.cpp" result error)
 if(NOT result EQUAL 0)
-    message(FATAL_ERROR "a 4120-byte image was refused: ${error}")
+    message(FATAL_ERROR "an 80340-byte image was refused: ${error}")
 endif()
-file(READ "${WORK_DIR}/two_records.cpp" generated)
+file(READ "${WORK_DIR}/whole.cpp" generated)
 string(REGEX MATCHALL "0x62," bytes_b "${generated}")
 list(LENGTH bytes_b count_b)
-if(NOT generated MATCHES "kImage\\[4120\\]" OR NOT count_b EQUAL 2060)
-    message(FATAL_ERROR "the generated array does not hold the 4120 image bytes")
+if(NOT generated MATCHES "kImage\\[80340\\]" OR NOT count_b EQUAL 40170)
+    message(FATAL_ERROR "the generated array does not hold the 80340 image bytes")
 endif()
