@@ -3,7 +3,9 @@
 //   - a complete run with a controller that reboots in 0 ms, as a ratio to the sum of the fixed
 //     waits the run asked for (the part of its time that is no work at all);
 //   - the peak resident memory of a process that does one complete run, as a ratio to the same
-//     program started and ended without a run (each in a fresh process of its own).
+//     program started and ended without a run (each in a fresh process of its own);
+//   - a run whose phases are each driven to (or close to) their limits, with the limits
+//     shortened, as a ratio to the worst case the run documents for those limits.
 // Prints figures; never fails. Uses 127.<CORVANE_TEST_SUBNET>.250.x, outside the test range.
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,11 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "app/run_progress.h"
 #include "app/update_run.h"
+#include "device/device_timing.h"
 #include "device/notify_progress.h"
 #include "platform/ads_client_testing.h"
 #include "platform/sleeper.h"
@@ -51,12 +56,17 @@ public:
 
     std::array<uint8_t, 4> ReadAddress() override { return address_; }
     void SetProgressRange(int, int) override {}
-    void SetProgressPosition(int) override {}
+    void SetProgressPosition(int position) override {
+        if (onPosition) {
+            onPosition(position);
+        }
+    }
     void SetMessageText(const std::string& text) override { message = text; }
     platform::WindowHandle WindowHandle() override { return window_; }
     void PumpPendingMessages() override { platform::PumpAllMessages(); }
 
     std::string message;
+    std::function<void(int)> onPosition;
 
 private:
     platform::Ipv4 address_;
@@ -119,6 +129,57 @@ RunFigures TimeRuns() {
     figures.runMs = total / kTimedRuns;
     figures.fixedWaitMs = static_cast<double>(requested.count()) / kTimedRuns;
     figures.transfers = static_cast<double>(transfers) / kTimedRuns;
+    return figures;
+}
+
+struct WorstCaseFigures {
+    double runMs = 0.0;
+    double boundMs = 0.0;
+    std::string outcome;
+};
+
+// Every limit of the run a twentieth of its own. Saving goes against replies slow enough to
+// fill most of its phase and a release that is never answered; the transfer against an
+// install that keeps the old firmware answering for most of its phase; the restore against a
+// mailbox gone silent, so it runs into its limit.
+WorstCaseFigures TimeWorstCaseRun() {
+    constexpr int kDivisor = 20;
+    const RunTiming timing = RunTiming{}.Shortened(kDivisor);
+    device::ScopedDeviceTimingForTesting limits(device::kExchangeTimeLimit / kDivisor,
+                                                device::kWorkerEndWait);
+    platform::ScopedFixedSleeper sleeper(
+        [](milliseconds wait) { std::this_thread::sleep_for(wait / kDivisor); });
+    AdsClientResetForTests();
+    sim::Options options;
+    options.listen = BenchAddress(3);
+    options.rebootMs = 0;
+    options.faults.delayMs = static_cast<int>(timing.save.count() / 60);
+    options.faults.releaseSilent = true;
+    sim::Controller controller(options);
+    WorstCaseFigures figures;
+    if (!controller.Start()) {
+        figures.outcome = controller.LastError();
+        return figures;
+    }
+    BenchView view(options.listen);
+    view.onPosition = [&](int position) {
+        sim::Faults faults;
+        if (position == POSITION_SETTLING) {
+            faults.installMs = static_cast<int>(timing.transfer.count() * 3 / 4);
+            controller.SetFaults(faults);
+        } else if (position == POSITION_FIRST_RESTORED) {
+            faults.mailboxSilent = true;
+            controller.SetFaults(faults);
+        }
+    };
+    UpdateRunOptions runOptions;
+    runOptions.timing = timing;
+    const auto start = Clock::now();
+    const bool ok = RunUpdate(view, runOptions);
+    figures.runMs = duration<double, std::milli>(Clock::now() - start).count();
+    figures.boundMs = duration<double, std::milli>(RunWorstCase(timing)).count();
+    figures.outcome = ok ? "updated" : view.message;
+    ProgressWindow = nullptr;
     return figures;
 }
 
@@ -201,6 +262,18 @@ int main(int argc, char** argv) {
             run.runMs, run.runMs / run.fixedWaitMs, run.fixedWaitMs, run.transfers);
     } else {
         std::printf("update run, reboot 0 ms:            not measured (%s)\n", run.failure.c_str());
+    }
+
+    const WorstCaseFigures worst = TimeWorstCaseRun();
+    if (worst.boundMs > 0) {
+        std::printf("worst-case run, every phase at its deadline (shortened timings): %8.1f ms  = "
+                    "%6.3f x documented bound (%.0f ms; ended: %s)\n",
+                    worst.runMs, worst.runMs / worst.boundMs, worst.boundMs,
+                    worst.outcome.c_str());
+    } else {
+        std::printf("worst-case run, every phase at its deadline (shortened timings): not "
+                    "measured (%s)\n",
+                    worst.outcome.c_str());
     }
 
     const MemoryFigures memory = MeasureMemory();
