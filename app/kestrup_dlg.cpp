@@ -12,6 +12,7 @@
 #include "framework/rect.h"
 #include "framework/win_app.h"
 #include "resources/resource.h"
+#include "skin/wizard_button.h"
 #include "skin/wizard_colours.h"
 
 namespace {
@@ -35,24 +36,6 @@ constexpr const char* kMessageFinished =
     "The latest version of the Corvane firmware has been successfully installed.";
 constexpr const char* kTitleFailed = "Update Process failed...";
 constexpr const char* kCaptionFinish = "&Finish";
-
-// Hands a button its pictures (the button owns them from here) and the wizard's colours.
-void SkinButton(CImageButton& button, UINT active, UINT normal, UINT disabled, bool imageRight) {
-    auto load = [](UINT id) {
-        return static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
-                                                 IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    };
-    button.SetImages(load(active), load(normal));
-    button.SetTransparentBack(TRUE);
-    button.SetBorderDrawn(FALSE);
-    button.SetStateColour(COLOUR_TEXT_NORMAL, CLR_WIZARD_TEXT);
-    button.SetStateColour(COLOUR_TEXT_FOCUS, CLR_WIZARD_TEXT);
-    button.SetStateColour(COLOUR_TEXT_ACTIVE, CLR_WIZARD_HOVER);
-    if (imageRight) {
-        button.SetImageAlign(ALIGN_IMAGE_RIGHT);
-    }
-    button.SetDisabledImage(disabled);
-}
 }  // namespace
 
 CKestrupDlg::CKestrupDlg(CWnd* parent)
@@ -107,9 +90,10 @@ BOOL CKestrupDlg::OnInitDialog() {
     version.Format("%.3f", static_cast<double>(TARGET_FIRMWARE_VERSION));
     m_lblVersion.SetCaption(version);
 
-    SkinButton(m_btnCancel, IDB_CANCEL_ACTIVE, IDB_CANCEL, IDB_CANCEL_DISABLED, false);
-    SkinButton(m_btnNext, IDB_NEXT_ACTIVE, IDB_NEXT, IDB_NEXT_DISABLED, true);
-    SkinButton(m_btnBack, IDB_BACK_ACTIVE, IDB_BACK, IDB_BACK_DISABLED, false);
+    SkinWizardButton(m_btnCancel, IDB_CANCEL_ACTIVE, IDB_CANCEL, IDB_CANCEL_DISABLED,
+                     ALIGN_IMAGE_LEFT);
+    SkinWizardButton(m_btnNext, IDB_NEXT_ACTIVE, IDB_NEXT, IDB_NEXT_DISABLED, ALIGN_IMAGE_RIGHT);
+    SkinWizardButton(m_btnBack, IDB_BACK_ACTIVE, IDB_BACK, IDB_BACK_DISABLED, ALIGN_IMAGE_LEFT);
     SetBackgroundBitmap(IDB_BACKGROUND, BITMAP_TILE);
     return TRUE;
 }
@@ -289,9 +273,14 @@ void CKestrupDlg::ShowResultPage(bool updated) {
     m_nPage = PAGE_RESULT;
 }
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CKestrupDlg, CBitmapDialog)
-MapPaint<&ThisClass::OnPaint>(), MapCtlColor<&ThisClass::OnCtlColor>(),
-    MapQueryDragIcon<&ThisClass::OnQueryDragIcon>(), MapCommand<IDC_CANCEL, &ThisClass::OnCancel>(),
+    MapPaint<&ThisClass::OnPaint>(),
+    MapCtlColor<&ThisClass::OnCtlColor>(),
+    MapQueryDragIcon<&ThisClass::OnQueryDragIcon>(),
+    MapCommand<IDC_CANCEL, &ThisClass::OnCancel>(),
     MapMessage<WM_FLASH_STEP, &ThisClass::OnFlashStep>(),
-    MapCommand<IDC_NEXT, &ThisClass::OnNext>(), MapCommand<IDC_BACK, &ThisClass::OnBack>(),
-    END_MESSAGE_MAP()
+    MapCommand<IDC_NEXT, &ThisClass::OnNext>(),
+    MapCommand<IDC_BACK, &ThisClass::OnBack>(),
+END_MESSAGE_MAP()
+// clang-format on

@@ -13,5 +13,5 @@ public:
     BOOL LoadBitmap(UINT resourceId);
     int GetBitmap(BITMAP* description) const { return GetObject(sizeof(BITMAP), description); }
 
-    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }  // NOLINT: implicit
+    operator HBITMAP() const { return static_cast<HBITMAP>(GetSafeHandle()); }  // NOLINT: implicit
 };

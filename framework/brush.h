@@ -11,5 +11,5 @@ public:
     BOOL CreateSolidBrush(COLORREF colour) { return Attach(::CreateSolidBrush(colour)); }
     BOOL CreateSysColorBrush(int index) { return Attach(::CreateSolidBrush(::GetSysColor(index))); }
 
-    operator HBRUSH() const { return static_cast<HBRUSH>(m_hObject); }  // NOLINT: implicit
+    operator HBRUSH() const { return static_cast<HBRUSH>(GetSafeHandle()); }  // NOLINT: implicit
 };

@@ -5,13 +5,10 @@
 CClientDC::CClientDC(CWnd* window)
     : CClientDC(window != nullptr ? window->GetSafeHwnd() : static_cast<HWND>(nullptr)) {}
 
-CClientDC::CClientDC(HWND window) : m_hWnd(window) {
-    m_hDC = ::GetDC(m_hWnd);
-}
+CClientDC::CClientDC(HWND window) : CDC(::GetDC(window)), m_hWnd(window) {}
 
 CClientDC::~CClientDC() {
-    if (m_hDC != nullptr) {
-        ::ReleaseDC(m_hWnd, m_hDC);
-        m_hDC = nullptr;
+    if (HDC dc = Detach(); dc != nullptr) {
+        ::ReleaseDC(m_hWnd, dc);
     }
 }

@@ -1,4 +1,5 @@
-// A window's client-area DC (the screen's when the window is null), released on destruction.
+// A window's client-area DC (the screen's when the window is null), lent by the window
+// system and given back on destruction.
 #pragma once
 
 #include "framework/dc.h"

@@ -6,45 +6,36 @@
 #include "framework/palette.h"
 #include "framework/pen.h"
 
-CDC::~CDC() {
-    DeleteDC();
-}
-
 BOOL CDC::CreateCompatibleDC(CDC* dc) {
-    if (m_hDC != nullptr) {
+    if (m_dc) {
         return FALSE;
     }
-    m_hDC = ::CreateCompatibleDC(dc != nullptr ? dc->GetSafeHdc() : nullptr);
-    m_owned = m_hDC != nullptr;
-    return m_owned;
+    m_dc.reset(::CreateCompatibleDC(dc != nullptr ? dc->GetSafeHdc() : nullptr));
+    return m_dc ? TRUE : FALSE;
 }
 
 BOOL CDC::DeleteDC() {
-    if (m_hDC == nullptr || !m_owned) {
+    if (!m_dc.owns()) {
         return FALSE;
     }
-    HDC dc = Detach();
-    return ::DeleteDC(dc);
+    m_dc.reset();
+    return TRUE;
 }
 
 BOOL CDC::Attach(HDC dc) {
-    if (dc == nullptr || m_hDC != nullptr) {
+    if (dc == nullptr || m_dc) {
         return FALSE;
     }
-    m_hDC = dc;
-    m_owned = true;
+    m_dc.reset(dc);
     return TRUE;
 }
 
 HDC CDC::Detach() {
-    HDC dc = m_hDC;
-    m_hDC = nullptr;
-    m_owned = false;
-    return dc;
+    return m_dc.release();
 }
 
 HGDIOBJ CDC::SelectObject(HGDIOBJ object) {
-    return object != nullptr ? ::SelectObject(m_hDC, object) : nullptr;
+    return object != nullptr ? ::SelectObject(GetSafeHdc(), object) : nullptr;
 }
 HFONT CDC::SelectObject(CFont* font) {
     return static_cast<HFONT>(SelectObject(font != nullptr ? font->GetSafeHandle() : nullptr));
@@ -64,40 +55,41 @@ HGDIOBJ CDC::SelectStockObject(int index) {
 }
 
 HPALETTE CDC::SelectPalette(HPALETTE palette, BOOL forceBackground) {
-    return palette != nullptr ? ::SelectPalette(m_hDC, palette, forceBackground) : nullptr;
+    return palette != nullptr ? ::SelectPalette(GetSafeHdc(), palette, forceBackground) : nullptr;
 }
 HPALETTE CDC::SelectPalette(CPalette* palette, BOOL forceBackground) {
     return SelectPalette(palette != nullptr ? static_cast<HPALETTE>(*palette) : nullptr,
                          forceBackground);
 }
 UINT CDC::RealizePalette() {
-    return ::RealizePalette(m_hDC);
+    return ::RealizePalette(GetSafeHdc());
 }
 
 BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc, DWORD rop) {
-    return ::BitBlt(m_hDC, x, y, width, height, source != nullptr ? source->m_hDC : nullptr, xSrc,
-                    ySrc, rop);
+    return ::BitBlt(GetSafeHdc(), x, y, width, height,
+                    source != nullptr ? source->GetSafeHdc() : nullptr, xSrc, ySrc, rop);
 }
 BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
                      int widthSrc, int heightSrc, DWORD rop) {
-    return ::StretchBlt(m_hDC, x, y, width, height, source != nullptr ? source->m_hDC : nullptr,
-                        xSrc, ySrc, widthSrc, heightSrc, rop);
+    return ::StretchBlt(GetSafeHdc(), x, y, width, height,
+                        source != nullptr ? source->GetSafeHdc() : nullptr, xSrc, ySrc, widthSrc,
+                        heightSrc, rop);
 }
 int CDC::SetStretchBltMode(int mode) {
-    return ::SetStretchBltMode(m_hDC, mode);
+    return ::SetStretchBltMode(GetSafeHdc(), mode);
 }
 
 void CDC::FillRect(const RECT* rect, HBRUSH brush) {
-    ::FillRect(m_hDC, rect, brush);
+    ::FillRect(GetSafeHdc(), rect, brush);
 }
 void CDC::FillSolidRect(const RECT* rect, COLORREF colour) {
     // ExtTextOut with an opaque rectangle fills without making a brush.
-    const COLORREF old = ::SetBkColor(m_hDC, colour);
-    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, rect, nullptr, 0, nullptr);
-    ::SetBkColor(m_hDC, old);
+    const COLORREF old = ::SetBkColor(GetSafeHdc(), colour);
+    ::ExtTextOutA(GetSafeHdc(), 0, 0, ETO_OPAQUE, rect, nullptr, 0, nullptr);
+    ::SetBkColor(GetSafeHdc(), old);
 }
 void CDC::FrameRect(const RECT* rect, HBRUSH brush) {
-    ::FrameRect(m_hDC, rect, brush);
+    ::FrameRect(GetSafeHdc(), rect, brush);
 }
 void CDC::Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight) {
     const int x = rect->left;
@@ -114,80 +106,80 @@ void CDC::Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight) {
     FillSolidRect(&edge, bottomRight);
 }
 void CDC::DrawFocusRect(const RECT* rect) {
-    ::DrawFocusRect(m_hDC, rect);
+    ::DrawFocusRect(GetSafeHdc(), rect);
 }
 BOOL CDC::Rectangle(int left, int top, int right, int bottom) {
-    return ::Rectangle(m_hDC, left, top, right, bottom);
+    return ::Rectangle(GetSafeHdc(), left, top, right, bottom);
 }
 BOOL CDC::DrawIcon(int x, int y, HICON icon) {
-    return ::DrawIcon(m_hDC, x, y, icon);
+    return ::DrawIcon(GetSafeHdc(), x, y, icon);
 }
 BOOL CDC::MoveTo(int x, int y) {
-    return ::MoveToEx(m_hDC, x, y, nullptr);
+    return ::MoveToEx(GetSafeHdc(), x, y, nullptr);
 }
 BOOL CDC::LineTo(int x, int y) {
-    return ::LineTo(m_hDC, x, y);
+    return ::LineTo(GetSafeHdc(), x, y);
 }
 BOOL CDC::Polyline(const POINT* points, int count) {
-    return ::Polyline(m_hDC, points, count);
+    return ::Polyline(GetSafeHdc(), points, count);
 }
 COLORREF CDC::GetPixel(int x, int y) const {
-    return ::GetPixel(m_hDC, x, y);
+    return ::GetPixel(GetSafeHdc(), x, y);
 }
 COLORREF CDC::SetPixel(int x, int y, COLORREF colour) {
-    return ::SetPixel(m_hDC, x, y, colour);
+    return ::SetPixel(GetSafeHdc(), x, y, colour);
 }
 
 int CDC::DrawText(const char* text, int length, RECT* rect, UINT format) {
-    return ::DrawTextA(m_hDC, text, length, rect, format);
+    return ::DrawTextA(GetSafeHdc(), text, length, rect, format);
 }
 int CDC::DrawText(const CString& text, RECT* rect, UINT format) {
     return DrawText(text.GetString(), text.GetLength(), rect, format);
 }
 BOOL CDC::TextOut(int x, int y, const char* text, int length) {
-    return ::TextOutA(m_hDC, x, y, text, length);
+    return ::TextOutA(GetSafeHdc(), x, y, text, length);
 }
 BOOL CDC::TextOut(int x, int y, const CString& text) {
     return TextOut(x, y, text.GetString(), text.GetLength());
 }
 SIZE CDC::GetTextExtent(const CString& text) const {
     SIZE size{0, 0};
-    ::GetTextExtentPoint32A(m_hDC, text.GetString(), text.GetLength(), &size);
+    ::GetTextExtentPoint32A(GetSafeHdc(), text.GetString(), text.GetLength(), &size);
     return size;
 }
 
 COLORREF CDC::SetTextColor(COLORREF colour) {
-    return ::SetTextColor(m_hDC, colour);
+    return ::SetTextColor(GetSafeHdc(), colour);
 }
 COLORREF CDC::GetTextColor() const {
-    return ::GetTextColor(m_hDC);
+    return ::GetTextColor(GetSafeHdc());
 }
 COLORREF CDC::SetBkColor(COLORREF colour) {
-    return ::SetBkColor(m_hDC, colour);
+    return ::SetBkColor(GetSafeHdc(), colour);
 }
 COLORREF CDC::GetBkColor() const {
-    return ::GetBkColor(m_hDC);
+    return ::GetBkColor(GetSafeHdc());
 }
 int CDC::SetBkMode(int mode) {
-    return ::SetBkMode(m_hDC, mode);
+    return ::SetBkMode(GetSafeHdc(), mode);
 }
 int CDC::GetBkMode() const {
-    return ::GetBkMode(m_hDC);
+    return ::GetBkMode(GetSafeHdc());
 }
 UINT CDC::SetTextAlign(UINT flags) {
-    return ::SetTextAlign(m_hDC, flags);
+    return ::SetTextAlign(GetSafeHdc(), flags);
 }
 POINT CDC::SetViewportOrg(int x, int y) {
     POINT old{0, 0};
-    ::SetViewportOrgEx(m_hDC, x, y, &old);
+    ::SetViewportOrgEx(GetSafeHdc(), x, y, &old);
     return old;
 }
 int CDC::GetDeviceCaps(int index) const {
-    return ::GetDeviceCaps(m_hDC, index);
+    return ::GetDeviceCaps(GetSafeHdc(), index);
 }
 int CDC::SaveDC() {
-    return ::SaveDC(m_hDC);
+    return ::SaveDC(GetSafeHdc());
 }
 BOOL CDC::RestoreDC(int saved) {
-    return ::RestoreDC(m_hDC, saved);
+    return ::RestoreDC(GetSafeHdc(), saved);
 }

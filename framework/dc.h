@@ -1,10 +1,11 @@
-// A device context. It wraps a DC that someone else owns, unless it made the DC itself
-// (CreateCompatibleDC), in which case it deletes it when done.
+// A device context. It borrows a DC that someone else owns, unless it made the DC itself
+// (CreateCompatibleDC) or was handed it with Attach, in which case it deletes it when done.
 #pragma once
 
 #include <windows.h>
 
 #include "framework/cstring.h"
+#include "framework/unique_handle.h"
 
 class CBitmap;
 class CBrush;
@@ -15,13 +16,13 @@ class CPen;
 class CDC {
 public:
     CDC() = default;
-    explicit CDC(HDC dc) : m_hDC(dc) {}
-    virtual ~CDC();
+    explicit CDC(HDC dc) : m_dc(dc, Ownership::kBorrowed) {}
+    virtual ~CDC() = default;
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
-    HDC GetSafeHdc() const { return m_hDC; }
-    operator HDC() const { return m_hDC; }  // NOLINT: implicit, as the API takes it
+    HDC GetSafeHdc() const { return m_dc.get(); }
+    operator HDC() const { return m_dc.get(); }  // NOLINT: implicit, as the API takes it
 
     // A memory DC compatible with `dc` (the screen when null), owned by this object.
     BOOL CreateCompatibleDC(CDC* dc);
@@ -76,8 +77,9 @@ public:
     BOOL RestoreDC(int saved);
 
 protected:
-    HDC m_hDC = nullptr;
+    // For the DCs the window system lends (GetDC, BeginPaint): the subclass gives it back.
+    void HoldLentDc(HDC dc) { m_dc.reset(dc, Ownership::kBorrowed); }
 
 private:
-    bool m_owned = false;
+    UniqueDc m_dc;
 };

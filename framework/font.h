@@ -13,5 +13,5 @@ public:
     BOOL CreatePointFontIndirect(const LOGFONTA* logFont, CDC* dc = nullptr);
     int GetLogFont(LOGFONTA* logFont) const;
 
-    operator HFONT() const { return static_cast<HFONT>(m_hObject); }  // NOLINT: implicit
+    operator HFONT() const { return static_cast<HFONT>(GetSafeHandle()); }  // NOLINT: implicit
 };

@@ -1,47 +1,33 @@
 #include "framework/gdi_object.h"
 
-CGdiObject::~CGdiObject() {
-    DeleteObject();
-}
-
 BOOL CGdiObject::Attach(HGDIOBJ object) {
-    if (object == nullptr || m_hObject != nullptr) {
+    if (object == nullptr || m_object) {
         return FALSE;
     }
-    m_hObject = object;
-    m_owned = true;
+    m_object.reset(object);
     return TRUE;
 }
 
-HGDIOBJ CGdiObject::Detach() {
-    HGDIOBJ object = m_hObject;
-    m_hObject = nullptr;
-    m_owned = false;
-    return object;
-}
-
 BOOL CGdiObject::DeleteObject() {
-    if (m_hObject == nullptr) {
+    if (!m_object) {
         return FALSE;
     }
-    const bool owned = m_owned;
-    HGDIOBJ object = Detach();
-    return owned ? ::DeleteObject(object) : TRUE;
+    m_object.reset();
+    return TRUE;
 }
 
 BOOL CGdiObject::CreateStockObject(int index) {
-    if (m_hObject != nullptr) {
+    if (m_object) {
         return FALSE;
     }
-    m_hObject = ::GetStockObject(index);
-    m_owned = false;
-    return m_hObject != nullptr;
+    m_object.reset(::GetStockObject(index), Ownership::kBorrowed);
+    return m_object ? TRUE : FALSE;
 }
 
 int CGdiObject::GetObject(int size, void* buffer) const {
-    return m_hObject != nullptr ? ::GetObjectA(m_hObject, size, buffer) : 0;
+    return m_object ? ::GetObjectA(m_object.get(), size, buffer) : 0;
 }
 
 BOOL CGdiObject::UnrealizeObject() {
-    return m_hObject != nullptr ? ::UnrealizeObject(m_hObject) : FALSE;
+    return m_object ? ::UnrealizeObject(m_object.get()) : FALSE;
 }

@@ -3,12 +3,13 @@
 #include "framework/wnd.h"
 
 CPaintDC::CPaintDC(CWnd* window) : m_hWnd(window != nullptr ? window->GetSafeHwnd() : nullptr) {
-    m_hDC = m_hWnd != nullptr ? ::BeginPaint(m_hWnd, &m_ps) : nullptr;
+    if (m_hWnd != nullptr) {
+        HoldLentDc(::BeginPaint(m_hWnd, &m_ps));
+    }
 }
 
 CPaintDC::~CPaintDC() {
-    if (m_hDC != nullptr) {
+    if (Detach() != nullptr) {
         ::EndPaint(m_hWnd, &m_ps);
-        m_hDC = nullptr;
     }
 }

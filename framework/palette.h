@@ -13,5 +13,7 @@ public:
         return GetObject(sizeof(count), &count) != 0 ? count : 0;
     }
 
-    operator HPALETTE() const { return static_cast<HPALETTE>(m_hObject); }  // NOLINT: implicit
+    operator HPALETTE() const {
+        return static_cast<HPALETTE>(GetSafeHandle());
+    }  // NOLINT: implicit
 };

@@ -12,5 +12,5 @@ public:
         return Attach(::CreatePen(style, width, colour));
     }
 
-    operator HPEN() const { return static_cast<HPEN>(m_hObject); }  // NOLINT: implicit
+    operator HPEN() const { return static_cast<HPEN>(GetSafeHandle()); }  // NOLINT: implicit
 };

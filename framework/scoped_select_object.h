@@ -1,5 +1,6 @@
 // Selects a GDI object into a DC for one scope and puts the previous one back at its end, so
-// no DC is ever released or deleted with our object still selected.
+// no DC is ever released or deleted with our object still selected. A null object selects
+// nothing.
 #pragma once
 
 #include <windows.h>
@@ -21,15 +22,23 @@ private:
     HGDIOBJ previous_;
 };
 
-// The palette flavour: palettes are selected with SelectPalette, not SelectObject.
+// How a palette is selected: as the window's foreground palette, or forced into the
+// background.
+enum class PaletteMode { kForeground, kBackground };
+
+// The palette flavour: palettes are selected with SelectPalette, not SelectObject. The
+// previous palette goes back in the mode `restore`.
 class ScopedSelectPalette {
 public:
-    ScopedSelectPalette(HDC dc, HPALETTE palette, bool forceBackground)
+    ScopedSelectPalette(HDC dc, HPALETTE palette, PaletteMode select, PaletteMode restore)
         : dc_(dc),
-          previous_(palette != nullptr ? ::SelectPalette(dc, palette, forceBackground) : nullptr) {}
+          restoreInBackground_(restore == PaletteMode::kBackground),
+          previous_(palette != nullptr
+                        ? ::SelectPalette(dc, palette, select == PaletteMode::kBackground)
+                        : nullptr) {}
     ~ScopedSelectPalette() {
         if (previous_ != nullptr) {
-            ::SelectPalette(dc_, previous_, TRUE);
+            ::SelectPalette(dc_, previous_, restoreInBackground_);
         }
     }
     ScopedSelectPalette(const ScopedSelectPalette&) = delete;
@@ -37,5 +46,6 @@ public:
 
 private:
     HDC dc_;
+    BOOL restoreInBackground_;
     HPALETTE previous_;
 };

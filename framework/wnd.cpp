@@ -321,11 +321,15 @@ BOOL CWnd::DestroyWindow() {
     return m_hWnd != nullptr ? ::DestroyWindow(m_hWnd) : FALSE;
 }
 
+// A null window would mean every window on the desktop; before it exists there is nothing
+// of ours to repaint.
 void CWnd::Invalidate(BOOL erase) {
-    ::InvalidateRect(m_hWnd, nullptr, erase);
+    InvalidateRect(nullptr, erase);
 }
 void CWnd::InvalidateRect(const RECT* rect, BOOL erase) {
-    ::InvalidateRect(m_hWnd, rect, erase);
+    if (m_hWnd != nullptr) {
+        ::InvalidateRect(m_hWnd, rect, erase);
+    }
 }
 BOOL CWnd::RedrawWindow(const RECT* rect, HRGN region, UINT flags) {
     return ::RedrawWindow(m_hWnd, rect, region, flags);

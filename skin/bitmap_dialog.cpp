@@ -5,6 +5,7 @@
 
 #include "framework/client_dc.h"
 #include "framework/message_map_entries.h"
+#include "framework/scoped_select_object.h"
 #include "skin/bmp_palette.h"
 
 // clang-format off
@@ -92,9 +93,12 @@ BOOL CBitmapDialog::OnQueryNewPalette() {
         return static_cast<BOOL>(Default());
     }
     CClientDC dc(this);
-    const HPALETTE previous = dc.SelectPalette(palette, FALSE);
-    const UINT mapped = dc.RealizePalette();
-    dc.SelectPalette(previous, TRUE);
+    UINT mapped = 0;
+    {
+        const ScopedSelectPalette select(dc, *palette, PaletteMode::kForeground,
+                                         PaletteMode::kBackground);
+        mapped = dc.RealizePalette();
+    }
     if (mapped == 0) {
         return FALSE;
     }
@@ -111,9 +115,12 @@ void CBitmapDialog::OnPaletteChanged(CWnd* changedBy) {
         return;
     }
     CClientDC dc(this);
-    const HPALETTE previous = dc.SelectPalette(palette, TRUE);
-    const UINT mapped = dc.RealizePalette();
-    dc.SelectPalette(previous, TRUE);
+    UINT mapped = 0;
+    {
+        const ScopedSelectPalette select(dc, *palette, PaletteMode::kBackground,
+                                         PaletteMode::kBackground);
+        mapped = dc.RealizePalette();
+    }
     if (mapped != 0) {
         Invalidate(TRUE);
     }

@@ -6,6 +6,7 @@
 #include "framework/bitmap.h"
 #include "framework/client_dc.h"
 #include "framework/dc.h"
+#include "framework/scoped_select_object.h"
 #include "framework/unique_handle.h"
 #include "skin/bmp_palette.h"
 #include "skin/portable/dib_file_reader.h"
@@ -104,7 +105,10 @@ bool CDIBitmap::CreateFromBitmap(CDC* dc, HBITMAP bitmap) {
     info.height = source.bmHeight;
     info.planes = source.bmPlanes;
     info.bitCount = bitCount;
-    info.sizeImage = static_cast<uint32_t>(*pixelBytes);
+    // The image-size field tells the size of the source's own rows (its bits per pixel), not
+    // of the rows fetched below; for an uncompressed picture no reader relies on it.
+    info.sizeImage = static_cast<uint32_t>(
+        skin::DibPixelBytes(source.bmWidth, source.bmHeight, bits, UINT32_MAX).value_or(0));
     skin::EncodeDibInfoHeader(info, m_header);
 
     std::unique_ptr<CClientDC> screen;
@@ -151,19 +155,14 @@ bool CDIBitmap::ReadFromFile(std::FILE* file) {
     return true;
 }
 
-HPALETTE CDIBitmap::BeginDraw(CDC* dc) {
-    if (m_palette == nullptr || m_palette->GetSafeHandle() == nullptr) {
-        return nullptr;
-    }
-    HPALETTE previous = dc->SelectPalette(m_palette.get(), FALSE);
-    dc->RealizePalette();
-    dc->SetStretchBltMode(COLORONCOLOR);
-    return previous;
+HPALETTE CDIBitmap::DrawingPalette() const {
+    return m_palette != nullptr ? static_cast<HPALETTE>(*m_palette) : nullptr;
 }
 
-void CDIBitmap::EndDraw(CDC* dc, HPALETTE previous) {
-    if (previous != nullptr) {
-        dc->SelectPalette(previous, FALSE);
+void CDIBitmap::RealiseForDrawing(CDC* dc) const {
+    if (DrawingPalette() != nullptr) {
+        dc->RealizePalette();
+        dc->SetStretchBltMode(COLORONCOLOR);
     }
 }
 
@@ -171,14 +170,15 @@ void CDIBitmap::DrawStretched(CDC* dc, int x, int y, int width, int height) {
     if (dc == nullptr) {
         return;
     }
-    const HPALETTE previous = BeginDraw(dc);
+    const ScopedSelectPalette palette(*dc, DrawingPalette(), PaletteMode::kForeground,
+                                      PaletteMode::kForeground);
+    RealiseForDrawing(dc);
     if (HasPicture()) {
         // Top-down rows keep their negative header height; the source is still |height| tall.
         ::StretchDIBits(dc->GetSafeHdc(), x, y, width, height, 0, 0, GetWidth(),
                         std::abs(GetHeight()), m_pixels.data(), GetBitmapInfo(), DIB_RGB_COLORS,
                         SRCCOPY);
     }
-    EndDraw(dc, previous);
 }
 
 void CDIBitmap::Draw(CDC* dc, int x, int y) {
@@ -189,7 +189,9 @@ int CDIBitmap::PaintRect(CDC* dc, const RECT& destination, const RECT& source) {
     if (dc == nullptr) {
         return 0;
     }
-    const HPALETTE previous = BeginDraw(dc);
+    const ScopedSelectPalette palette(*dc, DrawingPalette(), PaletteMode::kForeground,
+                                      PaletteMode::kForeground);
+    RealiseForDrawing(dc);
     int lines = 0;
     if (HasPicture()) {
         const int height = std::abs(GetHeight());
@@ -201,6 +203,5 @@ int CDIBitmap::PaintRect(CDC* dc, const RECT& destination, const RECT& source) {
                                 source.left, height - source.bottom, 0, static_cast<UINT>(height),
                                 m_pixels.data(), GetBitmapInfo(), DIB_RGB_COLORS);
     }
-    EndDraw(dc, previous);
     return lines;
 }

@@ -51,9 +51,10 @@ public:
 private:
     void Clear();
     void MakePalette();
-    // Selects and realises the palette (if any) for one draw; returns the one it replaced.
-    HPALETTE BeginDraw(CDC* dc);
-    void EndDraw(CDC* dc, HPALETTE previous);
+    // The palette each draw selects into its DC, or null for pictures without one.
+    HPALETTE DrawingPalette() const;
+    // Realises the selected palette and sets the stretch mode its colours need.
+    void RealiseForDrawing(CDC* dc) const;
 
     std::vector<uint8_t> m_header;  // BITMAPINFOHEADER followed by the colour table
     std::vector<uint8_t> m_pixels;  // rows padded to 4 bytes, as the header describes them

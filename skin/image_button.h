@@ -7,11 +7,13 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 
 #include "framework/bitmap.h"
 #include "framework/button.h"
 #include "framework/dc.h"
 #include "framework/rect.h"
+#include "framework/scoped_select_object.h"
 #include "framework/unique_handle.h"
 
 // Where the image stands relative to the caption.
@@ -46,7 +48,8 @@ public:
     ~CImageButton() override;
 
     // Takes ownership of both bitmaps (also when it fails). Slot 0 is drawn under the pointer
-    // and when pressed, slot 1 at rest; a null `normal` draws the active image in every state.
+    // and when pressed, slot 1 at rest; a null `normal`, or `active` again, draws the active
+    // image in every state.
     int SetImages(HBITMAP active, HBITMAP normal);
     // Loads bitmap resource `resourceId` of the program as the disabled image. Set it after
     // SetImages, which clears it; a failure releases every image.
@@ -80,7 +83,8 @@ public:
     // Copies of `source` in grey (luminance) or darkened by a quarter; key pixels unchanged.
     static HBITMAP MakeGreyImage(HBITMAP source, DWORD width, DWORD height);
     static HBITMAP MakeDarkImage(HBITMAP source, DWORD width, DWORD height);
-    // Each channel less `factor` of itself; a factor above 1.0 leaves the colour as it is.
+    // Each channel less `factor` of itself, kept within 0 to 255 (a negative factor brightens);
+    // a factor above 1.0 (or not a number) leaves the colour as it is.
     static COLORREF DarkenColour(COLORREF colour, double factor);
 
     BOOL PreTranslateMessage(MSG* msg) override;
@@ -117,6 +121,11 @@ protected:
     LRESULT OnGetCheck(WPARAM, LPARAM);
 
 private:
+    static constexpr DWORD kTypeMask = 0x1F;  // BS_TYPEMASK
+    static constexpr int kSlotActive = 0;
+    static constexpr int kSlotNormal = 1;
+    static constexpr int kSlotDisabled = 2;
+
     struct ImageSlot {
         UniqueGdiObject bitmap;
         DWORD width = 0;
@@ -153,7 +162,9 @@ private:
     std::array<COLORREF, COLOUR_COUNT> m_crColours{};
     CDC m_cacheDC;
     CBitmap m_cacheBitmap;
-    HGDIOBJ m_cachePrevious = nullptr;
+    // Keeps the cache bitmap selected into the cache DC; declared after both, so it leaves
+    // the DC before either is deleted.
+    std::optional<ScopedSelectObject> m_cacheSelection;
     BOOL m_bTrackAlways = TRUE;
     int m_nToggleState = 0;
     std::array<ImageSlot, 3> m_images;

@@ -25,11 +25,16 @@ CLabel::ShellExecuteFunction CLabel::SetShellExecute(ShellExecuteFunction functi
     return previous;
 }
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CLabel, CStatic)
-    MapTimer<&ThisClass::OnTimer>(), MapLButtonDown<&ThisClass::OnLButtonDown>(),
-        MapSetCursor<&ThisClass::OnSetCursor>(), MapSysColorChange<&ThisClass::OnSysColorChange>(),
-        MapPaint<&ThisClass::OnPaint>(), MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(),
+    MapTimer<&ThisClass::OnTimer>(),
+    MapLButtonDown<&ThisClass::OnLButtonDown>(),
+    MapSetCursor<&ThisClass::OnSetCursor>(),
+    MapSysColorChange<&ThisClass::OnSysColorChange>(),
+    MapPaint<&ThisClass::OnPaint>(),
+    MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 CLabel::CLabel() : m_crText(::GetSysColor(COLOR_WINDOWTEXT)) {
     m_defaultBrush.CreateSysColorBrush(COLOR_BTNFACE);
@@ -332,7 +337,7 @@ void CLabel::PaintGradient(CDC& dc, const RECT& client, COLORREF from, COLORREF 
     const int greenStep = ((GetGValue(to) - GetGValue(from)) * 256) / divisor;
     const int blueStep = ((GetBValue(to) - GetBValue(from)) * 256) / divisor;
     const int bandWidth = width / divisor;
-    dc.SelectStockObject(NULL_PEN);
+    const ScopedSelectObject noPen(dc, ::GetStockObject(NULL_PEN));
     int x = client.left;
     for (int band = 0; band < bands; ++band) {
         const int end = band == bands - 1 ? client.right : x + bandWidth;
@@ -354,8 +359,7 @@ void CLabel::DrawContent(CDC& dc, const CRect& client, const CString& text) {
     const int oldMode = dc.SetBkMode(TRANSPARENT);
     COLORREF textColour = m_crText;
     const COLORREF oldText = dc.SetTextColor(textColour);
-    HGDIOBJ oldFont =
-        m_font.GetSafeHandle() != nullptr ? dc.SelectObject(m_font.GetSafeHandle()) : nullptr;
+    const ScopedSelectObject font(dc, m_font.GetSafeHandle());
 
     if (!m_bTransparent) {
         if (m_bGradient) {
@@ -399,9 +403,6 @@ void CLabel::DrawContent(CDC& dc, const CRect& client, const CString& text) {
     }
 
     dc.SetBkMode(oldMode);
-    if (oldFont != nullptr) {
-        dc.SelectObject(oldFont);
-    }
     dc.SetTextColor(oldText);
 }
 

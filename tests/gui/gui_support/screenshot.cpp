@@ -1,8 +1,10 @@
 #include "tests/gui/gui_support/screenshot.h"
 
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
 #include <vector>
+
+#include "tests/gui/gui_support/pixel_canvas.h"
 
 namespace corvane::test {
 
@@ -15,62 +17,59 @@ std::string ArtifactsDirectory() {
     return directory;
 }
 
+namespace {
+
+// Writes the canvas's pixels as a bottom-up 24-bit BMP file.
+bool SaveCanvas(const PixelCanvas& canvas, const std::string& path) {
+    const int width = canvas.width();
+    const int height = canvas.height();
+    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = pixels.data() + static_cast<size_t>(height - 1 - y) * rowBytes;  // bottom-up
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = canvas.At(x, y);
+            row[3 * x] = GetBValue(c);
+            row[3 * x + 1] = GetGValue(c);
+            row[3 * x + 2] = GetRValue(c);
+        }
+    }
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = static_cast<DWORD>(pixels.size());
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+    out.write(reinterpret_cast<const char*>(&info), sizeof(info));
+    out.write(reinterpret_cast<const char*>(pixels.data()),
+              static_cast<std::streamsize>(pixels.size()));
+    out.close();
+    return out.good();
+}
+
+}  // namespace
+
 bool SaveWindowScreenshot(HWND window, const std::string& path) {
     ::RedrawWindow(window, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     RECT area{};
-    if (!::GetWindowRect(window, &area)) {
+    if (!::GetWindowRect(window, &area) || area.right <= area.left || area.bottom <= area.top) {
         return false;
     }
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (memory != nullptr && bitmap != nullptr) {
-        HGDIOBJ previous = ::SelectObject(memory, bitmap);
-        ok = ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
-        ::GdiFlush();
-        ::SelectObject(memory, previous);
-    }
-    if (ok) {
-        const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-        const uint32_t pixelBytes = rowBytes * static_cast<uint32_t>(height);
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-        file.bfSize = file.bfOffBits + pixelBytes;
-        info.bmiHeader.biSizeImage = pixelBytes;
-        FILE* out = std::fopen(path.c_str(), "wb");
-        ok = out != nullptr;
-        if (ok) {
-            ok = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
-                 std::fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, out) == 1 &&
-                 std::fwrite(bits, 1, pixelBytes, out) == pixelBytes;
-            ok = std::fclose(out) == 0 && ok;
-        }
-    }
-    if (bitmap != nullptr) {
-        ::DeleteObject(bitmap);
-    }
-    if (memory != nullptr) {
-        ::DeleteDC(memory);
-    }
-    ::ReleaseDC(nullptr, screen);
-    return ok;
+    // Read from the window's own DC: under Wine the screen may not show yet what was just
+    // painted, and a picture would miss some of the controls.
+    PixelCanvas canvas(area.right - area.left, area.bottom - area.top);
+    HDC dc = ::GetWindowDC(window);
+    const bool copied = canvas.CopyFrom(dc, 0, 0);
+    ::ReleaseDC(window, dc);
+    return copied && SaveCanvas(canvas, path);
 }
 
 }  // namespace corvane::test

@@ -1,4 +1,4 @@
-// Writes what a window shows on the screen into a 24-bit BMP file, for the test artifacts.
+// Writes what a window shows into a 24-bit BMP file, for the test artifacts.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,8 @@ namespace corvane::test {
 
 // The folder the test run keeps its artifacts in, created when missing; ends with a slash.
 std::string ArtifactsDirectory();
-// Repaints `window` and copies its screen area into `path`; false when anything failed.
+// Repaints `window` and copies what it shows, frame included, into `path`; false when
+// anything failed.
 bool SaveWindowScreenshot(HWND window, const std::string& path);
 
 }  // namespace corvane::test

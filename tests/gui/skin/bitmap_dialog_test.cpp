@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pixel_canvas.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 #include "skin_test_dialogs.h"
 #include "tests/unit/skin/bmp_builder.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "pixel_canvas.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 #include "skin/wizard_colours.h"
 #include "skin_test_dialogs.h"
 

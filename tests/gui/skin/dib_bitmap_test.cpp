@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "pixel_canvas.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 #include "skin/bmp_palette.h"
 #include "skin/dib_bitmap.h"
-#include "skin_test_resources.h"
+#include "tests/gui/pictures/test_resources.h"
 #include "tests/unit/skin/bmp_builder.h"
 
 namespace {
@@ -45,6 +45,7 @@ struct DepthCase {
     int sourceBits;
     int bitCount;
     size_t tableSize;
+    DWORD sizeImage;  // from the source's rows: 8 pixels of sourceBits, padded to 4 bytes, x 4
 };
 
 class DibFromResource : public ::testing::TestWithParam<DepthCase> {};
@@ -57,6 +58,7 @@ TEST_P(DibFromResource, BecomesAPictureOfTheRightDepthTableAndPaletteWithItsPixe
     EXPECT_EQ(picture.GetHeight(), 4);
     EXPECT_EQ(picture.GetBitCount(), c.bitCount);
     EXPECT_EQ(picture.GetColourTableSize(), c.tableSize);
+    EXPECT_EQ(picture.GetBitmapInfo()->bmiHeader.biSizeImage, c.sizeImage);
     if (c.tableSize == 0) {
         EXPECT_EQ(picture.GetPalette(), nullptr);
     } else {
@@ -87,12 +89,12 @@ TEST_P(DibFromResource, BecomesAPictureOfTheRightDepthTableAndPaletteWithItsPixe
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, DibFromResource,
-                         ::testing::Values(DepthCase{IDB_TEST_DEPTH1, 1, 1, 2},
-                                           DepthCase{IDB_TEST_DEPTH4, 4, 4, 16},
-                                           DepthCase{IDB_TEST_DEPTH8, 8, 8, 256},
-                                           DepthCase{IDB_TEST_DEPTH16, 16, 24, 0},
-                                           DepthCase{IDB_TEST_DEPTH24, 24, 24, 0},
-                                           DepthCase{IDB_TEST_DEPTH32, 32, 24, 0}));
+                         ::testing::Values(DepthCase{IDB_TEST_DEPTH1, 1, 1, 2, 16},
+                                           DepthCase{IDB_TEST_DEPTH4, 4, 4, 16, 16},
+                                           DepthCase{IDB_TEST_DEPTH8, 8, 8, 256, 32},
+                                           DepthCase{IDB_TEST_DEPTH16, 16, 24, 0, 64},
+                                           DepthCase{IDB_TEST_DEPTH24, 24, 24, 0, 96},
+                                           DepthCase{IDB_TEST_DEPTH32, 32, 24, 0, 128}));
 
 struct FileCase {
     uint16_t bits;

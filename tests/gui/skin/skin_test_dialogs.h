@@ -6,10 +6,10 @@
 #include <commctrl.h>
 
 #include "framework/message_map_entries.h"
-#include "pixel_canvas.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 #include "skin/bitmap_dialog.h"
 #include "skin/check_box.h"
-#include "skin_test_resources.h"
+#include "tests/gui/pictures/test_resources.h"
 
 class TestSkinDialog : public CBitmapDialog {
 public:

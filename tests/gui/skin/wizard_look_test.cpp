@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/kestrup_dlg.h"
-#include "pixel_canvas.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 #include "resources/resource.h"
 #include "skin/portable/dib_file_reader.h"
 #include "skin/wizard_colours.h"

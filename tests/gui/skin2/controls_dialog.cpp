@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
+#include "framework/memory_dc.h"
 #include "framework/message_map_entries.h"
+#include "framework/scoped_select_object.h"
 
 namespace corvane::test {
 
@@ -13,27 +16,24 @@ COLORREF BackdropAt(int x, int y) {
     return RGB(x % 256, 100, 50 + y % 100);
 }
 
-ControlsDialog::ControlsDialog() : CDialog(IDD_T_CONTROLS) {}
+ControlsDialog::ControlsDialog() : CDialog(IDD_TEST_CONTROLS) {}
 
 ControlsDialog::~ControlsDialog() {
     if (m_hWnd != nullptr) {
         DestroyWindow();
     }
-    if (backdrop_ != nullptr) {
-        ::DeleteObject(backdrop_);
-    }
 }
 
 void ControlsDialog::DoDataExchange(CDataExchange* exchange) {
     CDialog::DoDataExchange(exchange);
-    DDX_Control(exchange, IDC_T_CANCEL, m_btnCancel);
-    DDX_Control(exchange, IDC_T_NEXT, m_btnNext);
-    DDX_Control(exchange, IDC_T_BARE, m_btnBare);
-    DDX_Control(exchange, IDC_T_TOGGLE, m_btnToggle);
-    DDX_Control(exchange, IDC_T_LABEL, m_lblLabel);
-    DDX_Control(exchange, IDC_T_CENTRED, m_lblCentred);
-    DDX_Control(exchange, IDC_T_ROTATED, m_lblRotated);
-    DDX_Control(exchange, IDC_T_LINK, m_lblLink);
+    const std::pair<int, CWnd*> controls[] = {
+        {IDC_TEST_CANCEL, &m_btnCancel},   {IDC_TEST_NEXT, &m_btnNext},
+        {IDC_TEST_BARE, &m_btnBare},       {IDC_TEST_TOGGLE, &m_btnToggle},
+        {IDC_TEST_LABEL, &m_lblLabel},     {IDC_TEST_CENTRED, &m_lblCentred},
+        {IDC_TEST_ROTATED, &m_lblRotated}, {IDC_TEST_LINK, &m_lblLink}};
+    for (const auto& [id, control] : controls) {
+        DDX_Control(exchange, id, *control);
+    }
 }
 
 bool ControlsDialog::Open(int width, int height) {
@@ -46,8 +46,8 @@ bool ControlsDialog::Open(int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    backdrop_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (backdrop_ == nullptr) {
+    backdrop_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!backdrop_) {
         return false;
     }
     auto* pixels = static_cast<uint32_t*>(bits);
@@ -81,21 +81,21 @@ BOOL ControlsDialog::OnEraseBkgnd(CDC& dc) {
         dc.FillSolidRect(client, plainBackdrop);
         return TRUE;
     }
-    HDC memory = ::CreateCompatibleDC(dc);
-    HGDIOBJ previous = ::SelectObject(memory, backdrop_);
-    ::BitBlt(dc, 0, 0, client.Width(), client.Height(), memory, 0, 0, SRCCOPY);
-    ::SelectObject(memory, previous);
-    ::DeleteDC(memory);
+    CMemoryDC memory(&dc);
+    const ScopedSelectObject select(memory, backdrop_.get());
+    dc.BitBlt(0, 0, client.Width(), client.Height(), &memory, 0, 0, SRCCOPY);
     return TRUE;
 }
 
+// clang-format off
 BEGIN_MESSAGE_MAP(ControlsDialog, CDialog)
     MapEraseBkgnd<&ThisClass::OnEraseBkgnd>(),
-        MapCommand<IDC_T_CANCEL, &ThisClass::OnCancelClicked>(),
-        MapCommand<IDC_T_NEXT, &ThisClass::OnNextClicked>(),
-        MapCommand<IDC_T_TOGGLE, &ThisClass::OnToggleClicked>(),
-        MapNotify<LABEL_CLICKED, IDC_T_LINK, &ThisClass::OnLabelClicked>(),
+    MapCommand<IDC_TEST_CANCEL, &ThisClass::OnCancelClicked>(),
+    MapCommand<IDC_TEST_NEXT, &ThisClass::OnNextClicked>(),
+    MapCommand<IDC_TEST_TOGGLE, &ThisClass::OnToggleClicked>(),
+    MapNotify<LABEL_CLICKED, IDC_TEST_LINK, &ThisClass::OnLabelClicked>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 namespace {
 

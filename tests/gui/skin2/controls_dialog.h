@@ -10,10 +10,11 @@
 
 #include "framework/dialog.h"
 #include "framework/rect.h"
+#include "framework/unique_handle.h"
 #include "skin/image_button.h"
 #include "skin/label.h"
-#include "skin2_test_resources.h"
-#include "tests/gui/skin/pixel_canvas.h"
+#include "tests/gui/pictures/test_resources.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 
 namespace corvane::test {
 
@@ -51,13 +52,13 @@ public:
 protected:
     void DoDataExchange(CDataExchange* exchange) override;
     BOOL OnEraseBkgnd(CDC& dc);
-    void OnCancelClicked() { clicks.push_back(IDC_T_CANCEL); }
-    void OnNextClicked() { clicks.push_back(IDC_T_NEXT); }
-    void OnToggleClicked() { clicks.push_back(IDC_T_TOGGLE); }
+    void OnCancelClicked() { clicks.push_back(IDC_TEST_CANCEL); }
+    void OnNextClicked() { clicks.push_back(IDC_TEST_NEXT); }
+    void OnToggleClicked() { clicks.push_back(IDC_TEST_TOGGLE); }
     void OnLabelClicked(NMHDR& header, LRESULT&) { notices.push_back(header); }
 
 private:
-    HBITMAP backdrop_ = nullptr;
+    UniqueGdiObject backdrop_;
 };
 
 // Dispatches the thread's messages as a modal loop would (pre-translation, dialog keys)

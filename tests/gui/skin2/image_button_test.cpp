@@ -4,6 +4,10 @@
 #include <string>
 
 #include "controls_dialog.h"
+#include "framework/client_dc.h"
+#include "framework/memory_dc.h"
+#include "framework/scoped_select_object.h"
+#include "skin/wizard_button.h"
 #include "skin/wizard_colours.h"
 
 namespace corvane::test {
@@ -16,17 +20,10 @@ constexpr int kImageWidth = 20;
 constexpr int kImageHeight = 18;
 constexpr int kFrame = 4;  // key-coloured border around each test picture's core
 
-// The wizard's configuration, in its order, with the test pictures.
-void ConfigureLikeWizard(CImageButton& button, BYTE align) {
-    ASSERT_EQ(button.SetImages(LoadTestBitmap(IDB_T_ACTIVE), LoadTestBitmap(IDB_T_NORMAL)),
+// The wizard's own button set-up, on the test pictures.
+void SkinLikeWizard(CImageButton& button, BYTE align) {
+    ASSERT_EQ(SkinWizardButton(button, IDB_TEST_ACTIVE, IDB_TEST_NORMAL, IDB_TEST_DISABLED, align),
               IMAGE_OK);
-    button.SetTransparentBack(TRUE);
-    button.SetBorderDrawn(FALSE);
-    button.SetStateColour(COLOUR_TEXT_NORMAL, CLR_WIZARD_TEXT);
-    button.SetStateColour(COLOUR_TEXT_FOCUS, CLR_WIZARD_TEXT);
-    button.SetStateColour(COLOUR_TEXT_ACTIVE, CLR_WIZARD_HOVER);
-    button.SetImageAlign(align);
-    ASSERT_EQ(button.SetDisabledImage(IDB_T_DISABLED), IMAGE_OK);
 }
 
 class ImageButtonTest : public ::testing::Test {
@@ -75,9 +72,9 @@ protected:
 };
 
 TEST_F(ImageButtonTest, EachStateDrawsItsImageAtItsPlaceWithTheKeyColourTransparent) {
-    ConfigureLikeWizard(dialog.m_btnCancel, ALIGN_IMAGE_LEFT);
-    HWND button = dialog.Item(IDC_T_CANCEL);
-    const CRect client = ClientOf(IDC_T_CANCEL);
+    SkinLikeWizard(dialog.m_btnCancel, ALIGN_IMAGE_LEFT);
+    HWND button = dialog.Item(IDC_TEST_CANCEL);
+    const CRect client = ClientOf(IDC_TEST_CANCEL);
     PixelCanvas canvas(client.Width(), client.Height());
     const CPoint rest(3, (client.Height() - kImageHeight) / 2);
 
@@ -85,7 +82,7 @@ TEST_F(ImageButtonTest, EachStateDrawsItsImageAtItsPlaceWithTheKeyColourTranspar
     CPoint at = ImageAt(canvas, kNormalCore);
     EXPECT_EQ(at.x, rest.x);
     EXPECT_EQ(at.y, rest.y);
-    ExpectKeyTransparent(canvas, IDC_T_CANCEL, at);
+    ExpectKeyTransparent(canvas, IDC_TEST_CANCEL, at);
     EXPECT_EQ(CountColour(canvas, kActiveCore), 0);
     EXPECT_GT(CountColour(canvas, CLR_WIZARD_TEXT), 0) << "caption at rest";
     EXPECT_EQ(CountColour(canvas, CLR_WIZARD_HOVER), 0);
@@ -97,7 +94,7 @@ TEST_F(ImageButtonTest, EachStateDrawsItsImageAtItsPlaceWithTheKeyColourTranspar
     at = ImageAt(canvas, kActiveCore);
     EXPECT_EQ(at.x, rest.x);
     EXPECT_EQ(at.y, rest.y);
-    ExpectKeyTransparent(canvas, IDC_T_CANCEL, at);
+    ExpectKeyTransparent(canvas, IDC_TEST_CANCEL, at);
     EXPECT_EQ(CountColour(canvas, kNormalCore), 0);
     EXPECT_GT(CountColour(canvas, CLR_WIZARD_HOVER), 0) << "caption under the pointer";
     EXPECT_EQ(CountColour(canvas, CLR_WIZARD_TEXT), 0);
@@ -109,11 +106,11 @@ TEST_F(ImageButtonTest, EachStateDrawsItsImageAtItsPlaceWithTheKeyColourTranspar
     at = ImageAt(canvas, kActiveCore);
     EXPECT_EQ(at.x, rest.x + 1);
     EXPECT_EQ(at.y, rest.y + 1);
-    ExpectKeyTransparent(canvas, IDC_T_CANCEL, at);
+    ExpectKeyTransparent(canvas, IDC_TEST_CANCEL, at);
     EXPECT_GT(CountColour(canvas, CLR_WIZARD_HOVER), 0) << "caption while pressed";
     ReleaseLeft();
     ASSERT_TRUE(PumpUntil([&] { return !dialog.clicks.empty(); }));
-    EXPECT_EQ(dialog.clicks.front(), IDC_T_CANCEL);
+    EXPECT_EQ(dialog.clicks.front(), IDC_TEST_CANCEL);
 
     // Leaving ends the hover through the leave notification.
     ParkPointer();
@@ -128,45 +125,45 @@ TEST_F(ImageButtonTest, EachStateDrawsItsImageAtItsPlaceWithTheKeyColourTranspar
     at = ImageAt(canvas, kDisabledCore);
     EXPECT_EQ(at.x, rest.x);
     EXPECT_EQ(at.y, rest.y);
-    ExpectKeyTransparent(canvas, IDC_T_CANCEL, at);
+    ExpectKeyTransparent(canvas, IDC_TEST_CANCEL, at);
     EXPECT_EQ(CountColour(canvas, CLR_WIZARD_TEXT), 0);
     EXPECT_EQ(CountColour(canvas, CLR_WIZARD_HOVER), 0);
 }
 
 TEST_F(ImageButtonTest, RightAlignedImageStandsRightOfTheCaptionOrCentredAtTheTopWithout) {
-    ConfigureLikeWizard(dialog.m_btnNext, ALIGN_IMAGE_RIGHT);
-    ConfigureLikeWizard(dialog.m_btnBare, ALIGN_IMAGE_RIGHT);
+    SkinLikeWizard(dialog.m_btnNext, ALIGN_IMAGE_RIGHT);
+    SkinLikeWizard(dialog.m_btnBare, ALIGN_IMAGE_RIGHT);
 
-    const CRect client = ClientOf(IDC_T_NEXT);
+    const CRect client = ClientOf(IDC_TEST_NEXT);
     PixelCanvas withCaption(client.Width(), client.Height());
-    Snapshot(dialog.Item(IDC_T_NEXT), withCaption);
+    Snapshot(dialog.Item(IDC_TEST_NEXT), withCaption);
     CPoint at = ImageAt(withCaption, kNormalCore);
     EXPECT_EQ(at.x, client.right - 3 - kImageWidth);
     EXPECT_EQ(at.y, (client.Height() - kImageHeight) / 2);
-    ExpectKeyTransparent(withCaption, IDC_T_NEXT, at);
+    ExpectKeyTransparent(withCaption, IDC_TEST_NEXT, at);
     // The caption keeps left of the picture.
     const CRect caption = FindColour(withCaption, CLR_WIZARD_TEXT);
     ASSERT_FALSE(caption.IsRectEmpty());
     EXPECT_LE(caption.right, at.x);
 
-    const CRect bare = ClientOf(IDC_T_BARE);
+    const CRect bare = ClientOf(IDC_TEST_BARE);
     PixelCanvas noCaption(bare.Width(), bare.Height());
-    Snapshot(dialog.Item(IDC_T_BARE), noCaption);
+    Snapshot(dialog.Item(IDC_TEST_BARE), noCaption);
     at = ImageAt(noCaption, kNormalCore);
     EXPECT_EQ(at.x, (bare.Width() - kImageWidth) / 2);
     EXPECT_EQ(at.y, 0);
-    ExpectKeyTransparent(noCaption, IDC_T_BARE, at);
+    ExpectKeyTransparent(noCaption, IDC_TEST_BARE, at);
 }
 
 TEST_F(ImageButtonTest, DisabledWithoutADisabledImageIsEmbossedOrShowsTheNormalImage) {
     CImageButton& button = dialog.m_btnBare;
-    ASSERT_EQ(button.SetImages(LoadTestBitmap(IDB_T_ACTIVE), LoadTestBitmap(IDB_T_NORMAL)),
+    ASSERT_EQ(button.SetImages(LoadTestBitmap(IDB_TEST_ACTIVE), LoadTestBitmap(IDB_TEST_NORMAL)),
               IMAGE_OK);
     button.SetTransparentBack(TRUE);
     button.EnableWindow(FALSE);
-    const CRect client = ClientOf(IDC_T_BARE);
+    const CRect client = ClientOf(IDC_TEST_BARE);
     PixelCanvas canvas(client.Width(), client.Height());
-    Snapshot(dialog.Item(IDC_T_BARE), canvas);
+    Snapshot(dialog.Item(IDC_TEST_BARE), canvas);
 
     // The system's embossed rendering: the core in the shadow colour with a highlight edge.
     EXPECT_EQ(CountColour(canvas, kNormalCore), 0);
@@ -179,18 +176,18 @@ TEST_F(ImageButtonTest, DisabledWithoutADisabledImageIsEmbossedOrShowsTheNormalI
     EXPECT_GT(CountColour(canvas, ::GetSysColor(COLOR_BTNHIGHLIGHT)), 0);
 
     button.SetUseDisabledLook(FALSE);
-    Snapshot(dialog.Item(IDC_T_BARE), canvas);
+    Snapshot(dialog.Item(IDC_TEST_BARE), canvas);
     const CPoint at = ImageAt(canvas, kNormalCore);
     EXPECT_EQ(at.x, image.x);
     EXPECT_EQ(at.y, image.y);
 }
 
 TEST_F(ImageButtonTest, ParentBackgroundIsCachedUntilTransparentBackIsSetAgain) {
-    ConfigureLikeWizard(dialog.m_btnCancel, ALIGN_IMAGE_LEFT);
-    HWND button = dialog.Item(IDC_T_CANCEL);
-    const CRect client = ClientOf(IDC_T_CANCEL);
+    SkinLikeWizard(dialog.m_btnCancel, ALIGN_IMAGE_LEFT);
+    HWND button = dialog.Item(IDC_TEST_CANCEL);
+    const CRect client = ClientOf(IDC_TEST_CANCEL);
     PixelCanvas canvas(client.Width(), client.Height());
-    const CPoint origin = dialog.Origin(IDC_T_CANCEL);
+    const CPoint origin = dialog.Origin(IDC_TEST_CANCEL);
     Snapshot(button, canvas);
     ASSERT_EQ(canvas.At(1, 1), BackdropAt(origin.x + 1, origin.y + 1));
 
@@ -215,9 +212,9 @@ TEST_F(ImageButtonTest, CheckBoxStyleControlBecomesAToggleWithoutPushShiftOrHove
     CImageButton& toggle = dialog.m_btnToggle;
     ASSERT_TRUE(toggle.IsToggleMode());
     EXPECT_EQ(toggle.GetButtonStyle() & 0x1F, static_cast<UINT>(BS_OWNERDRAW));
-    ConfigureLikeWizard(toggle, ALIGN_IMAGE_LEFT);
-    HWND window = dialog.Item(IDC_T_TOGGLE);
-    const CRect client = ClientOf(IDC_T_TOGGLE);
+    SkinLikeWizard(toggle, ALIGN_IMAGE_LEFT);
+    HWND window = dialog.Item(IDC_TEST_TOGGLE);
+    const CRect client = ClientOf(IDC_TEST_TOGGLE);
     PixelCanvas canvas(client.Width(), client.Height());
     Snapshot(window, canvas);
     const CPoint rest = ImageAt(canvas, kNormalCore);
@@ -254,13 +251,13 @@ TEST_F(ImageButtonTest, CheckBoxStyleControlBecomesAToggleWithoutPushShiftOrHove
     }
 
     // A push button ignores BM_SETCHECK.
-    ::SendMessageA(dialog.Item(IDC_T_CANCEL), BM_SETCHECK, BST_CHECKED, 0);
-    EXPECT_EQ(::SendMessageA(dialog.Item(IDC_T_CANCEL), BM_GETCHECK, 0, 0), 0);
+    ::SendMessageA(dialog.Item(IDC_TEST_CANCEL), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_EQ(::SendMessageA(dialog.Item(IDC_TEST_CANCEL), BM_GETCHECK, 0, 0), 0);
 }
 
 TEST_F(ImageButtonTest, DialogCodeFollowsTheDefaultButtonStyleAndTheTypeStaysOwnerDrawn) {
-    HWND next = dialog.Item(IDC_T_NEXT);
-    HWND cancel = dialog.Item(IDC_T_CANCEL);
+    HWND next = dialog.Item(IDC_TEST_NEXT);
+    HWND cancel = dialog.Item(IDC_TEST_CANCEL);
     auto code = [](HWND window) { return ::SendMessageA(window, WM_GETDLGCODE, 0, 0); };
     auto type = [](HWND window) { return ::GetWindowLongA(window, GWL_STYLE) & 0x1F; };
 
@@ -280,34 +277,34 @@ TEST_F(ImageButtonTest, DialogCodeFollowsTheDefaultButtonStyleAndTheTypeStaysOwn
 
 TEST_F(ImageButtonTest, DisablingMovesTheFocusToTheNextTabStopOrTheDialog) {
     // The focus elsewhere: disabling still hands it to the tab stop after the button.
-    ::SetFocus(dialog.Item(IDC_T_OTHER));
+    ::SetFocus(dialog.Item(IDC_TEST_OTHER));
     dialog.m_btnCancel.EnableWindow(FALSE);
-    EXPECT_EQ(::GetFocus(), dialog.Item(IDC_T_NEXT));
+    EXPECT_EQ(::GetFocus(), dialog.Item(IDC_TEST_NEXT));
 
-    ::SetFocus(dialog.Item(IDC_T_NEXT));
+    ::SetFocus(dialog.Item(IDC_TEST_NEXT));
     dialog.m_btnNext.EnableWindow(FALSE);
-    EXPECT_EQ(::GetFocus(), dialog.Item(IDC_T_BARE));
+    EXPECT_EQ(::GetFocus(), dialog.Item(IDC_TEST_BARE));
 
     // With no other tab stop left the dialog takes it (and places it as dialogs do), and
     // the disabled button does not keep it.
-    ::EnableWindow(dialog.Item(IDC_T_TOGGLE), FALSE);
-    ::EnableWindow(dialog.Item(IDC_T_OTHER), FALSE);
+    ::EnableWindow(dialog.Item(IDC_TEST_TOGGLE), FALSE);
+    ::EnableWindow(dialog.Item(IDC_TEST_OTHER), FALSE);
     dialog.m_btnBare.EnableWindow(FALSE);
     HWND focus = ::GetFocus();
     EXPECT_TRUE(focus == dialog.GetSafeHwnd() || ::IsChild(dialog.GetSafeHwnd(), focus));
-    EXPECT_NE(focus, dialog.Item(IDC_T_BARE));
+    EXPECT_NE(focus, dialog.Item(IDC_TEST_BARE));
 }
 
 TEST_F(ImageButtonTest, ADoubleClickPressesTwice) {
-    ConfigureLikeWizard(dialog.m_btnCancel, ALIGN_IMAGE_LEFT);
-    MovePointerTo(CentreOf(dialog.Item(IDC_T_CANCEL)));
+    SkinLikeWizard(dialog.m_btnCancel, ALIGN_IMAGE_LEFT);
+    MovePointerTo(CentreOf(dialog.Item(IDC_TEST_CANCEL)));
     ASSERT_TRUE(PumpUntil([&] { return dialog.m_btnCancel.IsHover() != FALSE; }));
     for (int i = 0; i < 2; ++i) {
         PressLeft();
         ReleaseLeft();
     }
     EXPECT_TRUE(PumpUntil([&] { return dialog.clicks.size() >= 2; }));
-    EXPECT_EQ(dialog.clicks, (std::vector<int>{IDC_T_CANCEL, IDC_T_CANCEL}));
+    EXPECT_EQ(dialog.clicks, (std::vector<int>{IDC_TEST_CANCEL, IDC_TEST_CANCEL}));
 }
 
 TEST_F(ImageButtonTest, ImageSettersReleaseEverySlotOnNullOrFailure) {
@@ -316,16 +313,16 @@ TEST_F(ImageButtonTest, ImageSettersReleaseEverySlotOnNullOrFailure) {
         return std::string{button.HasImage(0) ? '1' : '0', button.HasImage(1) ? '1' : '0',
                            button.HasImage(2) ? '1' : '0'};
     };
-    ConfigureLikeWizard(button, ALIGN_IMAGE_LEFT);
+    SkinLikeWizard(button, ALIGN_IMAGE_LEFT);
     EXPECT_EQ(slots(), "111");
     EXPECT_EQ(button.GetImageSize(1).cx, kImageWidth);
     EXPECT_EQ(button.GetImageSize(1).cy, kImageHeight);
 
-    EXPECT_EQ(button.SetImages(nullptr, LoadTestBitmap(IDB_T_NORMAL)), IMAGE_OK);
+    EXPECT_EQ(button.SetImages(nullptr, LoadTestBitmap(IDB_TEST_NORMAL)), IMAGE_OK);
     EXPECT_EQ(slots(), "000");
 
-    ConfigureLikeWizard(button, ALIGN_IMAGE_LEFT);
-    EXPECT_EQ(button.SetDisabledImage(IDB_T_MISSING), IMAGE_INVALID);
+    SkinLikeWizard(button, ALIGN_IMAGE_LEFT);
+    EXPECT_EQ(button.SetDisabledImage(IDB_TEST_MISSING), IMAGE_INVALID);
     EXPECT_EQ(slots(), "000");
 
     // A handle that is no bitmap cannot be described.
@@ -334,39 +331,34 @@ TEST_F(ImageButtonTest, ImageSettersReleaseEverySlotOnNullOrFailure) {
     EXPECT_EQ(slots(), "000");
 
     // Without images the button still draws its caption over the backdrop.
-    PixelCanvas canvas(ClientOf(IDC_T_CANCEL).Width(), ClientOf(IDC_T_CANCEL).Height());
+    PixelCanvas canvas(ClientOf(IDC_TEST_CANCEL).Width(), ClientOf(IDC_TEST_CANCEL).Height());
     button.SetTransparentBack(TRUE);
     button.SetStateColour(COLOUR_TEXT_NORMAL, CLR_WIZARD_TEXT);
-    Snapshot(dialog.Item(IDC_T_CANCEL), canvas);
+    Snapshot(dialog.Item(IDC_TEST_CANCEL), canvas);
     EXPECT_GT(CountColour(canvas, CLR_WIZARD_TEXT), 0);
-    const CPoint origin = dialog.Origin(IDC_T_CANCEL);
+    const CPoint origin = dialog.Origin(IDC_TEST_CANCEL);
     EXPECT_EQ(canvas.At(1, 1), BackdropAt(origin.x + 1, origin.y + 1));
 }
 
 // A bitmap of `width` x 1 whose pixels are `colours`.
 HBITMAP MakeRow(const std::vector<COLORREF>& colours) {
-    HDC screen = ::GetDC(nullptr);
+    CClientDC screen(static_cast<HWND>(nullptr));
     HBITMAP bitmap = ::CreateCompatibleBitmap(screen, static_cast<int>(colours.size()), 1);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
+    CMemoryDC memory(&screen);
+    const ScopedSelectObject select(memory, bitmap);
     for (size_t i = 0; i < colours.size(); ++i) {
-        ::SetPixel(memory, static_cast<int>(i), 0, colours[i]);
+        memory.SetPixel(static_cast<int>(i), 0, colours[i]);
     }
-    ::SelectObject(memory, previous);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     return bitmap;
 }
 
 std::vector<COLORREF> ReadRow(HBITMAP bitmap, size_t width) {
-    HDC memory = ::CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
+    CMemoryDC memory;
+    const ScopedSelectObject select(memory, bitmap);
     std::vector<COLORREF> row;
     for (size_t i = 0; i < width; ++i) {
-        row.push_back(::GetPixel(memory, static_cast<int>(i), 0));
+        row.push_back(memory.GetPixel(static_cast<int>(i), 0));
     }
-    ::SelectObject(memory, previous);
-    ::DeleteDC(memory);
     return row;
 }
 
@@ -387,23 +379,40 @@ TEST(ImageButtonCopies, GreyAndDarkCopiesFollowTheirFormulasAndKeepTheKeyColour)
     EXPECT_EQ(ReadRow(darkCopy, 5), dark);
     EXPECT_EQ(ReadRow(bitmap, 5), source) << "the source is left alone";
     EXPECT_EQ(CImageButton::DarkenColour(RGB(100, 100, 100), 1.5), RGB(100, 100, 100));
+    // A negative factor brightens up to white and no further.
+    EXPECT_EQ(CImageButton::DarkenColour(RGB(200, 100, 50), -1.0), RGB(255, 200, 100));
     ::DeleteObject(greyCopy);
     ::DeleteObject(darkCopy);
     ::DeleteObject(bitmap);
 }
 
-TEST_F(ImageButtonTest, AutoGreyNormalImageIsDrawnAtRestAndTheActiveOneUnderThePointer) {
-    CImageButton& button = dialog.m_btnBare;
-    ASSERT_EQ(button.SetImages(LoadTestBitmap(IDB_T_ACTIVE), IMAGE_AUTO_GREY), IMAGE_OK);
-    ASSERT_TRUE(button.HasImage(1));
-    button.SetTransparentBack(TRUE);
-    const CRect client = ClientOf(IDC_T_BARE);
-    PixelCanvas canvas(client.Width(), client.Height());
-    Snapshot(dialog.Item(IDC_T_BARE), canvas);
+TEST_F(ImageButtonTest, NormalImageFromTheActiveOneIsDrawnAtRestWithItsKeyTransparent) {
     const BYTE lum = static_cast<BYTE>(0.587 * 200);  // of the green core
-    const CPoint at = ImageAt(canvas, RGB(lum, lum, lum));
-    ExpectKeyTransparent(canvas, IDC_T_BARE, at);
-    EXPECT_EQ(CountColour(canvas, kActiveCore), 0);
+    // An automatic grey copy, and the active bitmap itself handed in as the normal one too.
+    for (const bool grey : {true, false}) {
+        SCOPED_TRACE(grey ? "grey copy" : "same bitmap");
+        CImageButton& button = dialog.m_btnBare;
+        HBITMAP active = LoadTestBitmap(IDB_TEST_ACTIVE);
+        ASSERT_EQ(button.SetImages(active, grey ? IMAGE_AUTO_GREY : active), IMAGE_OK);
+        ASSERT_EQ(button.HasImage(1), grey);
+        button.SetTransparentBack(TRUE);
+        const CRect client = ClientOf(IDC_TEST_BARE);
+        PixelCanvas canvas(client.Width(), client.Height());
+        Snapshot(dialog.Item(IDC_TEST_BARE), canvas);
+        const CPoint at = ImageAt(canvas, grey ? RGB(lum, lum, lum) : kActiveCore);
+        ExpectKeyTransparent(canvas, IDC_TEST_BARE, at);
+        EXPECT_EQ(CountColour(canvas, kActiveCore), grey ? 0 : 120);
+    }
+}
+
+TEST_F(ImageButtonTest, SettersBeforeAttachingRepaintNoWindow) {
+    // A null window stands for the whole desktop, this dialog included.
+    HWND window = dialog.GetSafeHwnd();
+    ::ValidateRect(window, nullptr);
+    CImageButton loose;
+    loose.SetBorderDrawn(FALSE);
+    loose.SetStateColour(COLOUR_TEXT_NORMAL, CLR_WIZARD_TEXT);
+    EXPECT_FALSE(::GetUpdateRect(window, nullptr, FALSE));
 }
 
 }  // namespace

@@ -35,15 +35,15 @@ TEST_F(LabelTest, TransparentLabelShowsNoRemainsOfItsOldText) {
     CLabel& label = dialog.m_lblLabel;
     label.SetTransparentPaint(TRUE).SetTextColour(kLight);
     label.SetCaption("WWWWWWWWWWWWWWWWWWWWWWWWWWWW");
-    PixelCanvas canvas = CanvasFor(IDC_T_LABEL);
-    const CPoint origin = dialog.Origin(IDC_T_LABEL);
+    PixelCanvas canvas = CanvasFor(IDC_TEST_LABEL);
+    const CPoint origin = dialog.Origin(IDC_TEST_LABEL);
     // What the refresh left on the screen, without painting anything again.
-    CopyClient(dialog.Item(IDC_T_LABEL), canvas);
+    CopyClient(dialog.Item(IDC_TEST_LABEL), canvas);
     const CRect before = FindColour(canvas, kLight);
     ASSERT_GT(before.right, canvas.width() / 2) << "the long text reaches the right half";
 
     label.SetCaption("i");
-    CopyClient(dialog.Item(IDC_T_LABEL), canvas);
+    CopyClient(dialog.Item(IDC_TEST_LABEL), canvas);
     const CRect after = FindColour(canvas, kLight);
     ASSERT_FALSE(after.IsRectEmpty());
     EXPECT_LT(after.right, 12);
@@ -57,19 +57,19 @@ TEST_F(LabelTest, TransparentLabelShowsNoRemainsOfItsOldText) {
 TEST_F(LabelTest, CentreImageStyleCentresOneLineBothWaysAndTwoLinesOnlyAcross) {
     CLabel& label = dialog.m_lblCentred;
     label.SetBackground(kWhite, 0, FALSE).SetTextColour(kBlack);
-    PixelCanvas canvas = CanvasFor(IDC_T_CENTRED);
+    PixelCanvas canvas = CanvasFor(IDC_TEST_CENTRED);
     const int width = canvas.width();
     const int height = canvas.height();
 
     label.SetCaption("Middle");
-    CopyClient(dialog.Item(IDC_T_CENTRED), canvas);
+    CopyClient(dialog.Item(IDC_TEST_CENTRED), canvas);
     const CRect one = FindColour(canvas, kBlack);
     ASSERT_FALSE(one.IsRectEmpty());
     EXPECT_NEAR((one.left + one.right) / 2.0, width / 2.0, 2.0);
     EXPECT_NEAR((one.top + one.bottom) / 2.0, height / 2.0, 3.0);
 
     label.SetCaption("Upper\r\nLower");
-    CopyClient(dialog.Item(IDC_T_CENTRED), canvas);
+    CopyClient(dialog.Item(IDC_TEST_CENTRED), canvas);
     const CRect two = FindColour(canvas, kBlack);
     ASSERT_FALSE(two.IsRectEmpty());
     EXPECT_NEAR((two.left + two.right) / 2.0, width / 2.0, 2.0);
@@ -107,9 +107,9 @@ TEST_F(LabelTest, GradientHasOneBandPerColumnUpTo100AndTheLastReachesTheRightEdg
         label.MoveWindow(20, 150, width, 12);
         label.SetCaption("");
         label.SetBackground(RGB(0, 100, 50), RGB(200, 100, 50), TRUE);
-        PixelCanvas shown = CanvasFor(IDC_T_LABEL);
+        PixelCanvas shown = CanvasFor(IDC_TEST_LABEL);
         ASSERT_EQ(shown.width(), width);
-        Snapshot(dialog.Item(IDC_T_LABEL), shown);
+        Snapshot(dialog.Item(IDC_TEST_LABEL), shown);
         ExpectBands(shown, red);
     }
     PixelCanvas empty(4, 4);
@@ -123,21 +123,21 @@ TEST_F(LabelTest, TextBlinkWithoutBackgroundBrushDrawsBlackInTheHiddenPhase) {
     label.SetTransparentPaint(TRUE).SetTextColour(kLight).SetCaption("Blinking text WWW");
     label.SetBlinkText(TRUE);
     EXPECT_EQ(label.GetBlinkKind(), BLINK_TEXT);
-    PixelCanvas canvas = CanvasFor(IDC_T_LABEL);
-    Snapshot(dialog.Item(IDC_T_LABEL), canvas);
+    PixelCanvas canvas = CanvasFor(IDC_TEST_LABEL);
+    Snapshot(dialog.Item(IDC_TEST_LABEL), canvas);
     EXPECT_GT(CountColour(canvas, kBlack), 0) << "hidden phase over no brush";
     EXPECT_EQ(CountColour(canvas, kLight), 0);
 
     // The timer's tick shows the text again, repainting by itself.
     ASSERT_TRUE(PumpUntil([&] { return label.GetBlinkPhase() != FALSE; }));
-    CopyClient(dialog.Item(IDC_T_LABEL), canvas);
+    CopyClient(dialog.Item(IDC_TEST_LABEL), canvas);
     EXPECT_GT(CountColour(canvas, kLight), 0);
     EXPECT_EQ(CountColour(canvas, kBlack), 0);
 
     // Over a solid background the hidden text vanishes into it.
     label.SetBlinkText(FALSE).SetBlinkText(TRUE);
     label.SetTransparentPaint(FALSE).SetBackground(RGB(0, 0, 120), 0, FALSE);
-    Snapshot(dialog.Item(IDC_T_LABEL), canvas);
+    Snapshot(dialog.Item(IDC_TEST_LABEL), canvas);
     EXPECT_EQ(CountColour(canvas, RGB(0, 0, 120)), canvas.width() * canvas.height());
 
     label.SetBlinkText(FALSE);
@@ -149,12 +149,12 @@ TEST_F(LabelTest, RotatedLabelIgnoresEmboss) {
     constexpr COLORREF kEmboss = RGB(255, 0, 0);
     label.SetBackground(kWhite, 0, FALSE).SetTextColour(kBlack).SetEmbossColour(kEmboss);
     label.SetEmbossed(TRUE, TRUE).SetCaption("Turned");
-    PixelCanvas canvas = CanvasFor(IDC_T_ROTATED);
-    CopyClient(dialog.Item(IDC_T_ROTATED), canvas);
+    PixelCanvas canvas = CanvasFor(IDC_TEST_ROTATED);
+    CopyClient(dialog.Item(IDC_TEST_ROTATED), canvas);
     EXPECT_GT(CountColour(canvas, kEmboss), 0) << "embossed while upright";
 
     label.SetTextAngle(90, TRUE);
-    CopyClient(dialog.Item(IDC_T_ROTATED), canvas);
+    CopyClient(dialog.Item(IDC_TEST_ROTATED), canvas);
     EXPECT_EQ(CountColour(canvas, kEmboss), 0);
     const CRect text = FindColour(canvas, kBlack);
     ASSERT_FALSE(text.IsRectEmpty());
@@ -187,7 +187,7 @@ protected:
     // between the label's left and right quarter, so that no two make a double click.
     void ClickLink() {
         RECT area{};
-        ::GetWindowRect(dialog.Item(IDC_T_LINK), &area);
+        ::GetWindowRect(dialog.Item(IDC_TEST_LINK), &area);
         const LONG quarter = (area.right - area.left) / 4;
         const POINT target{(clicks_++ % 2 == 0) ? area.left + quarter : area.right - quarter,
                            (area.top + area.bottom) / 2};
@@ -222,8 +222,8 @@ TEST_F(LinkLabelTest, NotifyParentSendsLabelClickedAndOpensNothing) {
         ASSERT_TRUE(PumpUntil([&] { return !dialog.notices.empty(); }));
         ASSERT_EQ(dialog.notices.size(), 1u);
         EXPECT_EQ(dialog.notices[0].code, LABEL_CLICKED);
-        EXPECT_EQ(dialog.notices[0].idFrom, static_cast<UINT_PTR>(IDC_T_LINK));
-        EXPECT_EQ(dialog.notices[0].hwndFrom, dialog.Item(IDC_T_LINK));
+        EXPECT_EQ(dialog.notices[0].idFrom, static_cast<UINT_PTR>(IDC_TEST_LINK));
+        EXPECT_EQ(dialog.notices[0].hwndFrom, dialog.Item(IDC_TEST_LINK));
         EXPECT_TRUE(shellCalls.empty());
     }
     label.SetOpenLink(FALSE, FALSE);
@@ -257,8 +257,8 @@ TEST_F(LabelTest, OpaqueAfterTransparentKeepsTheTransparentStyle) {
     CLabel& label = dialog.m_lblLabel;
     label.SetTransparentPaint(TRUE).SetTransparentPaint(FALSE).SetCaption("");
     EXPECT_NE(label.GetExStyle() & WS_EX_TRANSPARENT, 0u);
-    PixelCanvas canvas = CanvasFor(IDC_T_LABEL);
-    Snapshot(dialog.Item(IDC_T_LABEL), canvas);
+    PixelCanvas canvas = CanvasFor(IDC_TEST_LABEL);
+    Snapshot(dialog.Item(IDC_TEST_LABEL), canvas);
     EXPECT_EQ(CountColour(canvas, ::GetSysColor(COLOR_BTNFACE)), canvas.width() * canvas.height());
 }
 

@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include "controls_dialog.h"
-#include "skin/image_button.h"
+#include "framework/memory_dc.h"
+#include "framework/scoped_select_object.h"
 #include "look_wizard.h"
+#include "skin/image_button.h"
 #include "skin/wizard_colours.h"
 #include "tests/support/test_address.h"
 
@@ -25,33 +27,21 @@ void ExpectHeadingIn(LookWizard& wizard, COLORREF colour,
 // Pixel (x, y) of bitmap resource `id` of the program.
 class ResourcePicture {
 public:
-    explicit ResourcePicture(UINT id)
-        : bitmap_(
-              static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
-                                                IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR))),
-          dc_(::CreateCompatibleDC(nullptr)),
-          previous_(::SelectObject(dc_, bitmap_)) {
+    explicit ResourcePicture(UINT id) : bitmap_(LoadTestBitmap(id)), select_(dc_, bitmap_.get()) {
         BITMAP description{};
-        ::GetObjectA(bitmap_, sizeof(description), &description);
+        ::GetObjectA(bitmap_.get(), sizeof(description), &description);
         width = description.bmWidth;
         height = description.bmHeight;
     }
-    ~ResourcePicture() {
-        ::SelectObject(dc_, previous_);
-        ::DeleteDC(dc_);
-        ::DeleteObject(bitmap_);
-    }
-    ResourcePicture(const ResourcePicture&) = delete;
-    ResourcePicture& operator=(const ResourcePicture&) = delete;
 
-    COLORREF At(int x, int y) const { return ::GetPixel(dc_, x, y); }
+    COLORREF At(int x, int y) const { return dc_.GetPixel(x, y); }
     int width = 0;
     int height = 0;
 
 private:
-    HBITMAP bitmap_;
-    HDC dc_;
-    HGDIOBJ previous_;
+    UniqueGdiObject bitmap_;
+    CMemoryDC dc_;
+    ScopedSelectObject select_;
 };
 
 // The button shows picture `pictureId` at its place (left or right, centred down), its

@@ -4,8 +4,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
-#include <vector>
 #include <thread>
 
 #include "controls_dialog.h"
@@ -26,9 +24,11 @@ LRESULT LookWizard::OnStep(WPARAM step, LPARAM lParam) {
     return result;
 }
 
+// clang-format off
 BEGIN_MESSAGE_MAP(LookWizard, CKestrupDlg)
     MapMessage<WM_FLASH_STEP, &ThisClass::OnStep>(),
 END_MESSAGE_MAP()
+// clang-format on
 
 void LookTest::SetUp() {
     AdsClientResetForTests();
@@ -94,48 +94,7 @@ std::unique_ptr<PixelCanvas> LookTest::Shown(int id) const {
 void LookTest::SaveScreenshot(const std::string& name) {
     const std::string path = ArtifactsDirectory() + "skin2-" + name + ".bmp";
     ::DeleteFileA(path.c_str());
-    // Read from the window's own DC: under Wine the screen may not show yet what was just
-    // painted.
-    HWND window = wizard.GetSafeHwnd();
-    ::RedrawWindow(window, nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-    RECT area{};
-    ::GetWindowRect(window, &area);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    PixelCanvas canvas(width, height);
-    HDC dc = ::GetWindowDC(window);
-    canvas.CopyFrom(dc, 0, 0);
-    ::ReleaseDC(window, dc);
-
-    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = pixels.data() + static_cast<size_t>(height - 1 - y) * rowBytes;
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = canvas.At(x, y);
-            row[3 * x] = GetBValue(c);
-            row[3 * x + 1] = GetGValue(c);
-            row[3 * x + 2] = GetRValue(c);
-        }
-    }
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = static_cast<DWORD>(pixels.size());
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(&info), sizeof(info));
-    out.write(reinterpret_cast<const char*>(pixels.data()),
-              static_cast<std::streamsize>(pixels.size()));
-    EXPECT_TRUE(out.good()) << path;
+    EXPECT_TRUE(SaveWindowScreenshot(wizard.GetSafeHwnd(), path)) << path;
 }
 
 LONG LookTest::HeightOf(int points) {

@@ -15,7 +15,7 @@
 #include "platform/sleeper.h"
 #include "resources/resource.h"
 #include "sim/controller.h"
-#include "tests/gui/skin/pixel_canvas.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 
 namespace corvane::test {
 

@@ -24,7 +24,7 @@ TEST(SimFaultNames, EveryFaultIsReachableByName) {
     EXPECT_NE(sim::FaultHelp().find("busy-after-reboot-ms=N"), std::string::npos);
 }
 
-TEST(SimFaultNames, BadSpecsAreRefusedWithAReason) {
+TEST(SimFaultNames, BadSettingsAreRefusedWithAReason) {
     for (const char* setting : {"", "nope", "busy=1", "drop-after", "drop-after=", "drop-after=x",
                                 "drop-after=-2", "delay-ms=1e3", "delay-ms=99999999999"}) {
         sim::Faults f;

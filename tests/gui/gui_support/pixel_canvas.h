@@ -4,13 +4,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "framework/dc.h"
+#include "framework/scoped_select_object.h"
+#include "framework/unique_handle.h"
 
 class PixelCanvas {
 public:
     PixelCanvas(int width, int height);
-    ~PixelCanvas();
     PixelCanvas(const PixelCanvas&) = delete;
     PixelCanvas& operator=(const PixelCanvas&) = delete;
 
@@ -28,8 +30,8 @@ private:
     int width_;
     int height_;
     CDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    UniqueGdiObject bitmap_;
+    std::optional<ScopedSelectObject> selection_;  // leaves the DC before the bitmap goes
     uint32_t* bits_ = nullptr;
 };
 

@@ -1,4 +1,4 @@
-#include "pixel_canvas.h"
+#include "tests/gui/gui_support/pixel_canvas.h"
 
 #include <cstdlib>
 
@@ -11,14 +11,9 @@ PixelCanvas::PixelCanvas(int width, int height) : width_(width), height_(height)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    bitmap_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bits_ = static_cast<uint32_t*>(bits);
-    previous_ = ::SelectObject(dc_.GetSafeHdc(), bitmap_);
-}
-
-PixelCanvas::~PixelCanvas() {
-    ::SelectObject(dc_.GetSafeHdc(), previous_);
-    ::DeleteObject(bitmap_);
+    selection_.emplace(dc_, bitmap_.get());
 }
 
 void PixelCanvas::Fill(COLORREF colour) {

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes the small BMP resources of the skin GUI tests; the outputs are committed.
+"""Writes the small BMP resources of the GUI tests beside this script; the outputs are committed.
 
 Every picture follows a rule the tests compute for themselves:
 - depth<N>.bmp, N in 1, 4, 8, 16, 24, 32: 8 x 4 pixels; pixel (x, y), y counted from the top,
@@ -7,12 +7,16 @@ Every picture follows a rule the tests compute for themselves:
   RGB(30 * x, 60 * y, 200) in the others (16 bits: each channel keeps its top 5 bits).
   Palette entry i is RGB(i, 255 - i, (7 * i) mod 256), or black/white for 1 bit.
 - pattern.bmp: 50 x 40, 24 bits, RGB(5 * x, 6 * y, 77).
+- active.bmp, normal.bmp, disabled.bmp (the image button's): 20 x 18, 24 bits, a 4-pixel frame
+  in the key colour RGB(1, 53, 103) around a solid core of 12 x 10 pixels whose colour tells
+  the picture apart: active RGB(0, 200, 0), normal RGB(0, 0, 200), disabled RGB(200, 0, 200).
 """
 
 import os
 import struct
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pictures")
+OUT = os.path.dirname(os.path.abspath(__file__))
+KEY = (1, 53, 103)
 
 
 def palette(bits):
@@ -51,14 +55,23 @@ def write(name, width, height, bits, pixel):
         f.write(head + info + table + rows)
 
 
+def button_image(core, width=20, height=18, frame=4):
+    def pixel(x, y):
+        inside = frame <= x < width - frame and frame <= y < height - frame
+        return core if inside else KEY
+    return pixel
+
+
 def main():
-    os.makedirs(OUT, exist_ok=True)
     for bits in (1, 4, 8):
         n = 1 << bits
         write("depth%d.bmp" % bits, 8, 4, bits, lambda x, y, n=n: (x + 2 * y) % n)
     for bits in (16, 24, 32):
         write("depth%d.bmp" % bits, 8, 4, bits, lambda x, y: (30 * x, 60 * y, 200))
     write("pattern.bmp", 50, 40, 24, lambda x, y: (5 * x, 6 * y, 77))
+    write("active.bmp", 20, 18, 24, button_image((0, 200, 0)))
+    write("normal.bmp", 20, 18, 24, button_image((0, 0, 200)))
+    write("disabled.bmp", 20, 18, 24, button_image((200, 0, 200)))
 
 
 if __name__ == "__main__":
