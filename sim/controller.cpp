@@ -12,6 +12,7 @@
 #include "sim/controller_model.h"
 #include "sim/event_log.h"
 #include "sim/expected_image.h"
+#include "sim/receive_buffer.h"
 
 namespace sim {
 namespace {
@@ -25,6 +26,9 @@ constexpr milliseconds kPollSlice{20};
 // A real router serves a handful of hosts; past this a connection is closed at once, so a
 // client that opens connections without end cannot make the controller start threads without end.
 constexpr size_t kMaxConnections = 64;
+// Under stall-download: small enough that a few unread download frames fill it and the host's
+// next send blocks.
+constexpr int kStalledReceiveBuffer = 4096;
 
 std::string AddressText(const platform::Ipv4& ip, uint16_t port) {
     return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
@@ -53,11 +57,26 @@ struct Controller::Impl {
     void DropAllConnections();
     // Has the accept thread close the port and count the reboot; returns once it has.
     void BeginReboot();
+    // On the accept thread: the port closes, then the reboot is counted and the model
+    // restarted, after installing the image install-ms held back when `install`.
+    void RebootNow(bool install);
     void ReapConnections(bool all);
-    // Runs one frame through the model under the lock and logs what it did.
-    FrameOutcome Handle(const std::string& peer, const ams::AmsHeader& header,
-                        std::span<const uint8_t> data, Faults& faults);
+    // Runs one frame through the model and logs what it did, both under the lock so the log
+    // tells things in the order they happened; false, and nothing served, while the
+    // controller is going down.
+    bool Handle(const std::string& peer, const ams::AmsHeader& header,
+                std::span<const uint8_t> data, FrameOutcome& outcome, Faults& faults);
+    // stall-download: the connection stays open and unread until it is dropped or the
+    // controller stops.
+    void Stall(const Connection& connection, int downloads);
     void Emit(const std::string& kind, const std::string& text) { log.Event(kind, text); }
+    void Emit(const LogEvent& event) { log.Event(event.kind, event.text, event.detail); }
+    // With the lock held.
+    void LogParameters(bool force) {
+        if (auto event = model.ParameterEvent(force)) {
+            Emit(*event);
+        }
+    }
     void Changed() { changed.notify_all(); }
 
     const Options options;
@@ -82,13 +101,18 @@ struct Controller::Impl {
 
 bool Controller::Impl::OpenListener() {
     uint16_t port = 0;
+    bool stall = false;
     {
         std::lock_guard lock(mutex);
         // After a reboot the controller comes back on the port it had, also when that was
         // chosen by the system.
         port = boundPort != 0 ? boundPort : options.port;
+        stall = model.CurrentFaults().stallDownload > 0;
     }
     platform::TcpSocket socket = platform::TcpSocket::Create();
+    if (stall && socket.Valid()) {
+        SetReceiveBufferSize(socket, kStalledReceiveBuffer);
+    }
     if (!socket.Valid() || !socket.Bind(options.listen, port) || !socket.Listen()) {
         return false;
     }
@@ -106,6 +130,35 @@ void Controller::Impl::BeginReboot() {
     rebootRequested = true;
     changed.notify_all();
     changed.wait(lock, [&] { return stopping || model.CurrentStats().rebootsStarted != before; });
+}
+
+void Controller::Impl::RebootNow(bool install) {
+    // Down first, then counted: whoever sees the reboot counted finds the port closed.
+    listener.Close();
+    {
+        std::lock_guard lock(mutex);
+        if (install) {
+            FrameOutcome outcome;
+            model.InstallScheduledImage(outcome);
+            for (const auto& event : outcome.events) {
+                Emit(event);
+            }
+        }
+        auto& stats = model.CurrentStats();
+        stats.listening = false;
+        stats.rebooting = true;
+        ++stats.rebootsStarted;
+        rebootEnd = Clock::now() + milliseconds(options.rebootMs);
+        gone = model.CurrentFaults().neverReturn;
+        model.Reboot();
+        Emit("reboot_start", gone ? "rebooting: it will not come back"
+                                  : "rebooting for " + std::to_string(options.rebootMs) + " ms");
+    }
+    Changed();
+    if (install) {
+        // No request asked for this reboot, so no reply has to go out before the drop.
+        DropAllConnections();
+    }
 }
 
 void Controller::Impl::DropAllConnections() {
@@ -140,6 +193,7 @@ void Controller::Impl::AcceptLoop() {
     for (;;) {
         bool wantListener = false;
         bool startReboot = false;
+        bool install = false;
         bool endReboot = false;
         {
             std::lock_guard lock(mutex);
@@ -150,33 +204,21 @@ void Controller::Impl::AcceptLoop() {
             if (rebootRequested) {
                 rebootRequested = false;
                 startReboot = true;
+            } else if (!stats.rebooting && model.InstallDue(Clock::now())) {
+                install = true;
             } else if (stats.rebooting && !gone && Clock::now() >= rebootEnd) {
                 endReboot = true;
                 stats.rebooting = false;
                 ++stats.rebootsCompleted;
                 model.Return(Clock::now());
             }
-            wantListener =
-                !startReboot && !stats.rebooting && !gone && !model.CurrentFaults().refuseConnect;
+            wantListener = !startReboot && !install && !stats.rebooting && !gone &&
+                           !model.CurrentFaults().refuseConnect;
         }
-        if (startReboot) {
-            // Down first, then counted: whoever sees the reboot counted finds the port closed.
-            // The connection that asked for it drops every connection once its reply is out.
-            listener.Close();
-            {
-                std::lock_guard lock(mutex);
-                auto& stats = model.CurrentStats();
-                stats.listening = false;
-                stats.rebooting = true;
-                ++stats.rebootsStarted;
-                rebootEnd = Clock::now() + milliseconds(options.rebootMs);
-                gone = model.CurrentFaults().neverReturn;
-                model.Reboot();
-            }
-            Changed();
-            Emit("reboot_start", gone
-                                     ? "rebooting: it will not come back"
-                                     : "rebooting for " + std::to_string(options.rebootMs) + " ms");
+        if (startReboot || install) {
+            // When a request asked for it, that connection drops every connection once its
+            // reply is out; after an install held back by install-ms, RebootNow drops them.
+            RebootNow(install);
         }
         if (endReboot) {
             Changed();
@@ -211,15 +253,22 @@ void Controller::Impl::AcceptLoop() {
         if (listener.WaitReadable(kPollSlice) != 1) {
             continue;
         }
+        bool stall = false;
         {
             std::lock_guard lock(mutex);
             if (stopping || rebootRequested || model.CurrentFaults().refuseConnect) {
                 continue;
             }
+            stall = model.CurrentFaults().stallDownload > 0;
         }
         platform::TcpSocket socket = listener.Accept();
         if (!socket.Valid()) {
             continue;
+        }
+        if (stall) {
+            // Also when the fault came after the port opened; the listener's is then the
+            // larger one the handshake offered.
+            SetReceiveBufferSize(socket, kStalledReceiveBuffer);
         }
         {
             std::lock_guard lock(connectionsMutex);
@@ -248,20 +297,33 @@ void Controller::Impl::AcceptLoop() {
     model.CurrentStats().listening = false;
 }
 
-FrameOutcome Controller::Impl::Handle(const std::string& peer, const ams::AmsHeader& header,
-                                      std::span<const uint8_t> data, Faults& faults) {
-    FrameOutcome outcome;
+bool Controller::Impl::Handle(const std::string& peer, const ams::AmsHeader& header,
+                              std::span<const uint8_t> data, FrameOutcome& outcome,
+                              Faults& faults) {
     {
         std::lock_guard lock(mutex);
+        if (model.CurrentStats().rebooting) {
+            return false;
+        }
         outcome = model.Serve(header, data, Clock::now());
         faults = model.CurrentFaults();
+        log.Request(peer, header, outcome.logDetail);
+        for (const auto& event : outcome.events) {
+            Emit(event);
+        }
     }
     Changed();
-    log.Request(peer, header, outcome.logDetail);
-    for (const auto& [kind, text] : outcome.events) {
-        Emit(kind, text);
+    return true;
+}
+
+void Controller::Impl::Stall(const Connection& connection, int downloads) {
+    Emit("download_stall", "connection from " + connection.peer + " no longer read after " +
+                               std::to_string(downloads) + " download frames");
+    std::unique_lock lock(mutex);
+    // Dropping sets a flag without the lock, so it is looked at every slice.
+    while (!stopping && !connection.dropped) {
+        changed.wait_for(lock, kPollSlice);
     }
-    return outcome;
 }
 
 void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
@@ -307,7 +369,12 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
                 break;
             }
             Faults faults;
-            const FrameOutcome outcome = Handle(connection->peer, header, data, faults);
+            FrameOutcome outcome;
+            if (!Handle(connection->peer, header, data, outcome, faults)) {
+                closeReason = "dropped: the controller is going down";
+                open = false;
+                break;
+            }
             if (faults.delayMs > 0) {
                 std::unique_lock lock(mutex);
                 changed.wait_for(lock, milliseconds(faults.delayMs), [this] { return stopping; });
@@ -335,6 +402,13 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
             if (outcome.downloadFrame && faults.downloadDropAfter > 0 &&
                 downloads >= faults.downloadDropAfter) {
                 closeReason = "dropped after " + std::to_string(downloads) + " download frames";
+                open = false;
+                break;
+            }
+            if (outcome.downloadFrame && faults.stallDownload > 0 &&
+                downloads >= faults.stallDownload) {
+                Stall(*connection, downloads);
+                closeReason = "dropped by the controller after the stall";
                 open = false;
                 break;
             }
@@ -375,6 +449,9 @@ bool Controller::Start() {
         std::lock_guard lock(d.mutex);
         d.stopping = false;
         d.model.CurrentStats().listening = true;
+        // First the line that says the controller is there, then what it starts with.
+        d.Emit("listening", "listening on " + AddressText(d.options.listen, d.boundPort));
+        d.LogParameters(true);
     }
     d.acceptThread = std::thread([&d] { d.AcceptLoop(); });
     return true;
@@ -410,6 +487,7 @@ void Controller::SetFloatParameter(int id, float value) {
     }
     std::lock_guard lock(impl_->mutex);
     impl_->model.Plc().SetParameterRaw(id, std::bit_cast<uint32_t>(value));
+    impl_->LogParameters(false);
 }
 
 void Controller::SetIntParameter(int id, int32_t value) {
@@ -421,6 +499,7 @@ void Controller::SetIntParameter(int id, int32_t value) {
     }
     std::lock_guard lock(impl_->mutex);
     impl_->model.Plc().SetParameterRaw(id, static_cast<uint32_t>(value));
+    impl_->LogParameters(false);
 }
 
 float Controller::FloatParameter(int id) const {
@@ -450,6 +529,7 @@ int32_t Controller::FactoryIntParameter(int id) {
 void Controller::SetFirmware(uint8_t major, uint8_t minor) {
     std::lock_guard lock(impl_->mutex);
     impl_->model.Plc().SetFirmware(major, minor);
+    impl_->LogParameters(false);
 }
 
 std::pair<uint8_t, uint8_t> Controller::Firmware() const {

@@ -35,6 +35,9 @@ struct Faults {
     bool rejectImage = false;     // a complete image is never installed
     bool neverReturn = false;     // after a flash the controller refuses connections for good
     int busyAfterRebootMs = 0;    // after a reboot the state word is 2 for N ms
+    int installMs = 0;            // after RUN the old firmware runs N ms before the install
+    int rebootAfterWrites = 0;    // the N-th parameter write after an install restarts it
+    int stallDownload = 0;        // a connection is no longer read after N download frames
 };
 
 struct Options {
@@ -87,7 +90,8 @@ bool IsIntParameter(int id);    // 4, 9, 11
 // the expected one (firmware becomes the new version, parameters go to factory values) or
 // reject it; either way the controller closes its port before the RUN reply goes out, drops
 // every connection, stays away for rebootMs and comes back in RUN with its flag memory kept
-// (the request then in the command block counts as handled).
+// (the request then in the command block counts as handled). Under install-ms the old firmware
+// answers the RUN and serves on for that long, then the install and the reboot follow alike.
 //
 // Start and Stop belong to the owner's thread; everything else may be called from any thread.
 class Controller {

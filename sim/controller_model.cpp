@@ -1,5 +1,8 @@
 #include "sim/controller_model.h"
 
+#include <bit>
+#include <charconv>
+
 #include "platform/ads_api.h"
 #include "platform/ads_frame.h"
 
@@ -16,6 +19,25 @@ constexpr uint16_t kRuntimeBuild = 2300;
 
 std::string Version(uint8_t major, uint8_t minor) {
     return std::to_string(major) + "." + std::to_string(minor);
+}
+
+uint64_t AnsweredWrites(const Stats& stats) {
+    const auto it = stats.mailboxAnswered.find(kCmdSetParameter);
+    return it == stats.mailboxAnswered.end() ? 0 : it->second;
+}
+
+// The shortest text that reads back as the same value.
+std::string ParameterText(int id, uint32_t raw) {
+    if (id == kFirmwareVersionParameter) {
+        return Version(static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8));
+    }
+    if (!IsFloatParameter(id)) {
+        return std::to_string(static_cast<int32_t>(raw));
+    }
+    std::array<char, 32> text{};
+    const auto end =
+        std::to_chars(text.data(), text.data() + text.size(), std::bit_cast<float>(raw)).ptr;
+    return std::string(text.data(), end);
 }
 
 bool TouchesCommandBlock(uint32_t offset, size_t length) {
@@ -47,9 +69,22 @@ ControllerModel::ControllerModel(const Options& options, std::vector<uint8_t> ex
 
 void ControllerModel::Scan(Clock::time_point now, FrameOutcome& outcome) {
     std::vector<std::string> lines;
+    const uint64_t writesBefore = AnsweredWrites(stats_);
     plc_.Scan(faults_, now, stats_, lines);
     for (auto& line : lines) {
         outcome.events.emplace_back("mailbox", std::move(line));
+    }
+    const uint64_t writes = AnsweredWrites(stats_);
+    const auto limit = static_cast<uint64_t>(faults_.rebootAfterWrites);
+    if (writesArmed_ && writes != writesBefore && limit > 0 &&
+        writes - writesBeforeInstall_ >= limit) {
+        // The write is answered, then the new firmware restarts without what it was told.
+        writesArmed_ = false;
+        plc_.ResetToFactoryDefaults();
+        outcome.reboot = true;
+        outcome.events.emplace_back("parameters_lost",
+                                    "parameter write " + std::to_string(limit) +
+                                        " after the install: restarting with factory parameters");
     }
 }
 
@@ -71,6 +106,9 @@ FrameOutcome ControllerModel::Serve(const ams::AmsHeader& request, std::span<con
         body.clear();
     }
     outcome.reply = EncodeReply(request, ams::kFlagResponse | ams::kFlagAdsCommand, amsError, body);
+    if (auto event = ParameterEvent(false)) {
+        outcome.events.push_back(std::move(*event));
+    }
     return outcome;
 }
 
@@ -128,7 +166,7 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
         case ams::kCmdReadState:
             return ads::EncodeReadStateReply(0, plc_.Running() ? ADSSTATE_RUN : ADSSTATE_STOP, 0);
         case ams::kCmdWriteControl:
-            return ServeWriteControl(data, outcome);
+            return ServeWriteControl(data, now, outcome);
         default:
             amsError = ADSERR_UNKNOWN_COMMAND;
             return {};
@@ -136,6 +174,7 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
 }
 
 std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t> data,
+                                                        Clock::time_point now,
                                                         FrameOutcome& outcome) {
     ads::WriteControlRequest control;
     if (!ads::DecodeWriteControlRequest(data, control)) {
@@ -152,7 +191,14 @@ std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t>
         ++stats_.runRequests;
         plc_.SetRunning(true);
         outcome.events.emplace_back("plc_run", "PLC running");
-        if (imagePending_) {
+        if (imagePending_ && faults_.installMs > 0) {
+            imagePending_ = false;
+            installRun_ = now;
+            outcome.events.emplace_back("install_scheduled",
+                                        "installing the image in " +
+                                            std::to_string(faults_.installMs) +
+                                            " ms; the old firmware runs until then");
+        } else if (imagePending_) {
             InstallPendingImage(outcome);
         }
         return ads::EncodeResultReply(0);
@@ -203,15 +249,53 @@ void ControllerModel::InstallPendingImage(FrameOutcome& outcome) {
     plc_.SetFirmware(newMajor_, newMinor_);
     plc_.ResetToFactoryDefaults();
     ++stats_.imagesInstalled;
+    writesArmed_ = true;
+    writesBeforeInstall_ = AnsweredWrites(stats_);
     outcome.events.emplace_back("image_installed", "image installed: firmware " +
                                                        Version(newMajor_, newMinor_) +
                                                        ", parameters at factory defaults");
+}
+
+bool ControllerModel::InstallDue(Clock::time_point now) const {
+    // Measured against the fault as it stands, so a test can shorten the wait at run time.
+    return installRun_ && now - *installRun_ >= std::chrono::milliseconds(faults_.installMs);
+}
+
+void ControllerModel::InstallScheduledImage(FrameOutcome& outcome) {
+    installRun_.reset();
+    InstallPendingImage(outcome);
+    if (auto event = ParameterEvent(false)) {
+        outcome.events.push_back(std::move(*event));
+    }
 }
 
 void ControllerModel::Reboot() {
     plc_.Reboot();
     download_.Reset();
     imagePending_ = false;
+    installRun_.reset();
+}
+
+std::optional<LogEvent> ControllerModel::ParameterEvent(bool force) {
+    std::array<uint32_t, kParameterCount> values{};
+    for (int id = 0; id < kParameterCount; ++id) {
+        values[static_cast<size_t>(id)] = plc_.ParameterRaw(id);
+    }
+    values[kFirmwareVersionParameter] =
+        plc_.FirmwareMajor() | static_cast<uint32_t>(plc_.FirmwareMinor()) << 8;
+    if (!force && loggedParameters_ == values) {
+        return std::nullopt;
+    }
+    loggedParameters_ = values;
+    LogEvent event{"parameters", "parameters:", "\"values\":["};
+    for (int id = 0; id < kParameterCount; ++id) {
+        const uint32_t raw = values[static_cast<size_t>(id)];
+        event.text.append(" ").append(std::to_string(id)).append("=");
+        event.text.append(ParameterText(id, raw));
+        event.detail.append(id == 0 ? "" : ",").append(std::to_string(raw));
+    }
+    event.detail.append("]");
+    return event;
 }
 
 void ControllerModel::Return(Clock::time_point now) {

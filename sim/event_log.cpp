@@ -63,10 +63,10 @@ void EventLog::Request(const std::string& peer, const ams::AmsHeader& header,
     WriteLine(json);
 }
 
-void EventLog::Event(const std::string& kind, const std::string& text) {
+void EventLog::Event(const std::string& kind, const std::string& text, const std::string& detail) {
     std::lock_guard lock(mutex_);
     WriteLine("\"type\":\"event\",\"event\":\"" + JsonEscape(kind) + "\",\"text\":\"" +
-              JsonEscape(text) + "\"");
+              JsonEscape(text) + "\"" + (detail.empty() ? "" : "," + detail));
     if (onEvent_) {
         onEvent_(text);
     }

@@ -21,8 +21,9 @@ public:
 
     // A request as it arrived; `detail` holds extra JSON members ("\"ig\":16416,...") or "".
     void Request(const std::string& peer, const ams::AmsHeader& header, const std::string& detail);
-    // A state change: `kind` is a short machine name, `text` the readable line.
-    void Event(const std::string& kind, const std::string& text);
+    // A state change: `kind` is a short machine name, `text` the readable line, `detail` extra
+    // JSON members or "".
+    void Event(const std::string& kind, const std::string& text, const std::string& detail = "");
 
 private:
     void WriteLine(const std::string& json);

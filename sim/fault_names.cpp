@@ -13,7 +13,7 @@ struct FaultName {
     const char* help;
 };
 
-constexpr std::array<FaultName, 14> kFaultNames{{
+constexpr std::array<FaultName, 17> kFaultNames{{
     {"refuse-connect", &Faults::refuseConnect, nullptr, "the router's TCP port is closed"},
     {"status-error", &Faults::statusError, nullptr,
      "the status block carries a non-zero error code"},
@@ -37,6 +37,12 @@ constexpr std::array<FaultName, 14> kFaultNames{{
      "after a flash the controller refuses every connection for good"},
     {"busy-after-reboot-ms", nullptr, &Faults::busyAfterRebootMs,
      "after a reboot the state word reads 2 for N milliseconds"},
+    {"install-ms", nullptr, &Faults::installMs,
+     "after RUN the old firmware serves N milliseconds more, then installs and reboots"},
+    {"reboot-after-writes", nullptr, &Faults::rebootAfterWrites,
+     "the N-th parameter write after an install reboots it with factory parameters"},
+    {"stall-download", nullptr, &Faults::stallDownload,
+     "after N download frames a connection is left open but no longer read"},
 }};
 
 std::optional<int> ParseNumber(const std::string& text, int max) {

@@ -23,11 +23,6 @@ int Fail(const std::string& message) {
     return kUsageError;
 }
 
-std::string Text(const platform::Ipv4& ip) {
-    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
-           std::to_string(ip[3]);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,7 +106,6 @@ int main(int argc, char** argv) {
     if (!controller.Start()) {
         return Fail(controller.LastError());
     }
-    std::cout << "listening on " << Text(options.listen) << ":" << controller.Port() << std::endl;
     sim::WaitForStopSignal();
     controller.Stop();
     return 0;

@@ -35,6 +35,7 @@ public:
     bool WaitForClose(std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
 
     AmsAddr Target() const { return target_; }
+    platform::TcpSocket& Socket() { return socket_; }
 
 private:
     platform::TcpSocket socket_;

@@ -4,6 +4,7 @@
 
 #include <bit>
 
+#include "platform/ads_send_timeout.h"
 #include "tests/unit/sim/raw_client.h"
 #include "tests/unit/sim/sim_fixture.h"
 #include "transfer/firmware_image.h"
@@ -72,6 +73,13 @@ protected:
     }
 
     int32_t Run() { return AdsSyncWriteControlReq(&plc_, ADSSTATE_RUN, 0, 0, nullptr); }
+    // The expected image downloaded on a connection of its own, then RUN.
+    void Flash() {
+        RawClient client(TestOctets());
+        ASSERT_EQ(SendDownload(client, options_.expectedImage),
+                  static_cast<int>(options_.expectedImage.size() / kRecord) + 8);
+        ASSERT_EQ(Run(), 0);
+    }
     int32_t Stop() { return AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr); }
 
     static bool RebootDone(const sim::Stats& s) { return s.rebootsCompleted >= 1; }
@@ -152,6 +160,7 @@ struct Rejection {
     const char* name;
     bool rejectFault;
     uint8_t imageSeed;  // 1 = the expected image
+    int installMs;
 };
 
 void PrintTo(const Rejection& r, std::ostream* os) {
@@ -163,6 +172,7 @@ class SimRejectionTest : public SimDownloadTest, public ::testing::WithParamInte
 TEST_P(SimRejectionTest, RebootsWithTheOldVersionAndParameters) {
     options_.expectedImage = TestImage(3, 1);
     options_.faults.rejectImage = GetParam().rejectFault;
+    options_.faults.installMs = GetParam().installMs;
     auto& simulator = Start();
     simulator.SetFloatParameter(3, 77.5f);
     {
@@ -171,6 +181,9 @@ TEST_P(SimRejectionTest, RebootsWithTheOldVersionAndParameters) {
         EXPECT_EQ(SendDownload(client, TestImage(3, GetParam().imageSeed)), 11);
     }
     ASSERT_EQ(Run(), 0);
+    // Under install-ms the old firmware serves on; lifting it lets the verdict come.
+    EXPECT_EQ(simulator.stats().rebootsStarted, GetParam().installMs > 0 ? 0u : 1u);
+    simulator.SetFaults({.rejectImage = GetParam().rejectFault});
     ASSERT_TRUE(simulator.WaitFor(RebootDone, 5s));
     const auto stats = simulator.stats();
     EXPECT_EQ(stats.imagesRejected, 1u);
@@ -180,8 +193,9 @@ TEST_P(SimRejectionTest, RebootsWithTheOldVersionAndParameters) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Flashes, SimRejectionTest,
-                         ::testing::Values(Rejection{"ImageMismatch", false, 2},
-                                           Rejection{"RejectImageFault", true, 1}),
+                         ::testing::Values(Rejection{"ImageMismatch", false, 2, 0},
+                                           Rejection{"RejectImageFault", true, 1, 0},
+                                           Rejection{"RejectedAfterInstallMs", true, 1, 600000}),
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(SimDownloadTest, RunWithoutAClosedDownloadInstallsNothing) {
@@ -212,12 +226,7 @@ TEST_F(SimDownloadTest, NeverReturnKeepsTheControllerDownForGood) {
     options_.faults.neverReturn = true;
     options_.rebootMs = 20;
     auto& simulator = Start();
-    {
-        RawClient client(TestOctets());
-        ASSERT_TRUE(client.Connected());
-        SendDownload(client, options_.expectedImage);
-    }
-    ASSERT_EQ(Run(), 0);
+    Flash();
     ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return s.rebootsStarted == 1; }, 5s));
     // Many times the reboot time passes without a return.
     EXPECT_FALSE(simulator.WaitFor(RebootDone, 400ms));
@@ -229,12 +238,7 @@ TEST_F(SimDownloadTest, BusyAfterRebootHoldsStateTwoForAWhile) {
     options_.expectedImage = TestImage(1, 1);
     options_.faults.busyAfterRebootMs = 300;
     auto& simulator = Start();
-    {
-        RawClient client(TestOctets());
-        ASSERT_TRUE(client.Connected());
-        SendDownload(client, options_.expectedImage);
-    }
-    ASSERT_EQ(Run(), 0);
+    Flash();
     ASSERT_TRUE(simulator.WaitFor(RebootDone, 5s));
     ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return s.listening; }, 5s));
     EXPECT_EQ(ReadStatus().stateWord, 2);
@@ -284,6 +288,63 @@ TEST_F(SimDownloadTest, DownloadDropAfterClosesTheConnection) {
     // ADS traffic on a connection of its own is not counted against it.
     uint8_t buffer[4] = {};
     EXPECT_EQ(AdsSyncReadReq(&plc_, 0x4020, 0, 4, buffer), 0);
+}
+
+TEST_F(SimDownloadTest, InstallMsServesWithTheOldFirmwareAndThenLosesWhatWasWritten) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.installMs = 600000;
+    auto& simulator = Start();
+    Flash();
+    const auto version = Exchange(Command(8, 1, 10));
+    EXPECT_EQ(std::pair(version[12], version[13]), (std::pair<uint8_t, uint8_t>{3, 1}));
+    EXPECT_EQ(Code(Exchange(Command(7, 2, 3, std::bit_cast<uint32_t>(77.5f)))), 7);
+    RawClient watcher(TestOctets());
+    ASSERT_TRUE(watcher.Connected());
+    EXPECT_EQ(simulator.stats().rebootsStarted, 0u);
+    simulator.SetFaults({.installMs = 50});  // the install comes by itself, no request needed
+    ASSERT_TRUE(simulator.WaitFor(RebootDone, 5s));
+    EXPECT_TRUE(watcher.WaitForClose()) << "every connection is dropped";
+    EXPECT_EQ(simulator.Firmware(), (std::pair<uint8_t, uint8_t>{3, 3}));
+    EXPECT_EQ(simulator.FloatParameter(3), sim::Controller::FactoryFloatParameter(3));
+}
+
+TEST_F(SimDownloadTest, RebootAfterWritesRestartsOnceWithFactoryParameters) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.rebootAfterWrites = 2;
+    auto& simulator = Start();
+    Flash();
+    ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return s.listening; }, 5s));
+    Exchange(Command(7, 1, 3, std::bit_cast<uint32_t>(77.5f)));
+    EXPECT_EQ(WriteCommand(Command(7, 2, 2, std::bit_cast<uint32_t>(42.25f))), 0);
+    EXPECT_EQ(simulator.stats().rebootsStarted, 2u) << "down before the reply went out";
+    EXPECT_EQ(simulator.FloatParameter(3), sim::Controller::FactoryFloatParameter(3));
+    EXPECT_EQ(simulator.Firmware(), (std::pair<uint8_t, uint8_t>{3, 3}));
+    ASSERT_TRUE(simulator.WaitFor(
+        [](const sim::Stats& s) { return s.rebootsCompleted == 2 && s.listening; }, 5s));
+    EXPECT_EQ(Sequence(ReadResponse()), 2u) << "the write was answered";
+    Exchange(Command(7, 3, 3, std::bit_cast<uint32_t>(77.5f)));  // write 3 since the install
+    EXPECT_EQ(simulator.stats().rebootsStarted, 2u) << "once per install";
+    EXPECT_EQ(simulator.FloatParameter(3), 77.5f);
+}
+
+TEST_F(SimDownloadTest, StallDownloadBlocksTheHostsSendsButServesOtherConnections) {
+    options_.faults.stallDownload = 1;
+    auto& simulator = Start();
+    RawClient client(TestOctets());
+    platform::TcpSocket& socket = client.Socket();
+    ASSERT_TRUE(socket.SetSendBufferSize(0) && platform::SetSendTimeout(socket, 300ms));
+    ASSERT_TRUE(client.SendFrame(0x5001, 1, Bytes{0x11}) && client.NextReply());
+    // An image's worth of records would fit in an ordinary receive buffer.
+    const Bytes record(kRecord, 0x5A);
+    int sent = 0;
+    while (sent < 39 && client.SendFrame(0x5006, 0, record)) {
+        ++sent;
+    }
+    EXPECT_LT(sent, 39) << "a send blocked until its time-out";
+    uint8_t buffer[4] = {};
+    EXPECT_EQ(AdsSyncReadReq(&plc_, 0x4020, 0, 4, buffer), 0);
+    simulator.Stop();  // the thread waiting on the stalled connection notices
+    EXPECT_TRUE(client.WaitForClose());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Fault names and the program's address and version arguments.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "sim/fault_names.h"
 
 namespace {
@@ -11,7 +13,8 @@ TEST(SimFaultNames, EveryFaultIsReachableByName) {
     for (const char* setting :
          {"refuse-connect", "status-error", "mailbox-silent", "release-silent", "register-silent",
           "busy", "drop-after=3", "delay-ms=250", "download-silent", "download-error",
-          "download-drop-after=7", "reject-image", "never-return", "busy-after-reboot-ms=900"}) {
+          "download-drop-after=7", "reject-image", "never-return", "busy-after-reboot-ms=900",
+          "install-ms=4000", "reboot-after-writes=2", "stall-download=5"}) {
         EXPECT_TRUE(sim::ApplyFault(setting, f, error)) << setting << ": " << error;
     }
     EXPECT_TRUE(f.refuseConnect && f.statusError && f.mailboxSilent && f.releaseSilent &&
@@ -21,6 +24,7 @@ TEST(SimFaultNames, EveryFaultIsReachableByName) {
     EXPECT_EQ(f.delayMs, 250);
     EXPECT_EQ(f.downloadDropAfter, 7);
     EXPECT_EQ(f.busyAfterRebootMs, 900);
+    EXPECT_EQ(std::tie(f.installMs, f.rebootAfterWrites, f.stallDownload), std::tuple(4000, 2, 5));
     EXPECT_NE(sim::FaultHelp().find("busy-after-reboot-ms=N"), std::string::npos);
 }
 

@@ -1,6 +1,7 @@
 // The simulated controller's JSON-lines log and its readable event lines.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -56,6 +57,7 @@ TEST_F(SimLogTest, EveryRequestAndStateChangeIsOneJsonLine) {
     Start();
     std::array<uint8_t, 28> status{};
     ASSERT_EQ(AdsSyncReadReq(&plc_, 0x4020, 164, 28, status.data()), 0);
+    Exchange(Command(7, 1, 2, std::bit_cast<uint32_t>(42.25f)));
     ASSERT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr), 0);
     simulator_->Stop();  // everything is written and flushed
 
@@ -75,6 +77,12 @@ TEST_F(SimLogTest, EveryRequestAndStateChangeIsOneJsonLine) {
     EXPECT_TRUE(has({"\"type\":\"request\"", "\"cmd\":5", "\"ads_state\":6"}));
     EXPECT_TRUE(has({"\"type\":\"event\"", "\"event\":\"plc_stop\"", "PLC stopped"}));
     EXPECT_TRUE(has({"\"event\":\"connection\""}));
+    // The parameters at the start, and once more after the write changed one.
+    std::string written = ",";  // one of the values in the JSON list
+    written += std::to_string(std::bit_cast<uint32_t>(42.25f)) + ",";
+    const auto parameters = [](const std::string& l) { return Contains(l, {"\"parameters\""}); };
+    EXPECT_EQ(std::ranges::count_if(lines, parameters), 2);
+    EXPECT_TRUE(has({"\"event\":\"parameters\"", " 2=42.25 ", written.c_str()}));
     EXPECT_TRUE(HasEvent("PLC stopped"));
 }
 
