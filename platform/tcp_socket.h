@@ -65,6 +65,9 @@ public:
     // its bytes over in time returns what it sent or -1; the stream is then in an unknown state.
     bool SetSendTimeout(std::chrono::milliseconds timeout);
     bool SetSendBufferSize(int bytes);
+    // SO_RCVBUF; on a listening socket, set before Listen so that the window offered in the
+    // handshake is already the small one.
+    bool SetReceiveBufferSize(int bytes);
     bool SetNoDelay(bool on);
     // Stops both directions; a thread blocked in Receive returns.
     void ShutdownBoth();

@@ -174,6 +174,10 @@ bool TcpSocket::SetSendTimeout(std::chrono::milliseconds timeout) {
     return ::setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
+bool TcpSocket::SetReceiveBufferSize(int bytes) {
+    return ::setsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
 bool TcpSocket::SetSendBufferSize(int bytes) {
     return ::setsockopt(handle_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0;
 }

@@ -183,6 +183,11 @@ bool TcpSocket::SetSendTimeout(std::chrono::milliseconds timeout) {
                         sizeof value) == 0;
 }
 
+bool TcpSocket::SetReceiveBufferSize(int bytes) {
+    return ::setsockopt(S(handle_), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
+                        sizeof bytes) == 0;
+}
+
 bool TcpSocket::SetSendBufferSize(int bytes) {
     return ::setsockopt(S(handle_), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bytes),
                         sizeof bytes) == 0;

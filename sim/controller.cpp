@@ -12,7 +12,6 @@
 #include "sim/controller_model.h"
 #include "sim/event_log.h"
 #include "sim/expected_image.h"
-#include "sim/receive_buffer.h"
 
 namespace sim {
 namespace {
@@ -111,7 +110,7 @@ bool Controller::Impl::OpenListener() {
     }
     platform::TcpSocket socket = platform::TcpSocket::Create();
     if (stall && socket.Valid()) {
-        SetReceiveBufferSize(socket, kStalledReceiveBuffer);
+        socket.SetReceiveBufferSize(kStalledReceiveBuffer);
     }
     if (!socket.Valid() || !socket.Bind(options.listen, port) || !socket.Listen()) {
         return false;
@@ -268,7 +267,7 @@ void Controller::Impl::AcceptLoop() {
         if (stall) {
             // Also when the fault came after the port opened; the listener's is then the
             // larger one the handshake offered.
-            SetReceiveBufferSize(socket, kStalledReceiveBuffer);
+            socket.SetReceiveBufferSize(kStalledReceiveBuffer);
         }
         {
             std::lock_guard lock(connectionsMutex);

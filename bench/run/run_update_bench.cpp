@@ -143,7 +143,7 @@ struct WorstCaseFigures {
 // install that keeps the old firmware answering for most of its phase; the restore against a
 // mailbox gone silent, so it runs into its limit.
 WorstCaseFigures TimeWorstCaseRun() {
-    constexpr int kDivisor = 20;
+    static constexpr int kDivisor = 20;
     const RunTiming timing = RunTiming{}.Shortened(kDivisor);
     device::ScopedDeviceTimingForTesting limits(device::kExchangeTimeLimit / kDivisor,
                                                 device::kWorkerEndWait);
@@ -266,14 +266,15 @@ int main(int argc, char** argv) {
 
     const WorstCaseFigures worst = TimeWorstCaseRun();
     if (worst.boundMs > 0) {
-        std::printf("worst-case run, every phase at its deadline (shortened timings): %8.1f ms  = "
-                    "%6.3f x documented bound (%.0f ms; ended: %s)\n",
-                    worst.runMs, worst.runMs / worst.boundMs, worst.boundMs,
-                    worst.outcome.c_str());
+        std::printf(
+            "worst-case run, every phase at its deadline (shortened timings): %8.1f ms  = "
+            "%6.3f x documented bound (%.0f ms; ended: %s)\n",
+            worst.runMs, worst.runMs / worst.boundMs, worst.boundMs, worst.outcome.c_str());
     } else {
-        std::printf("worst-case run, every phase at its deadline (shortened timings): not "
-                    "measured (%s)\n",
-                    worst.outcome.c_str());
+        std::printf(
+            "worst-case run, every phase at its deadline (shortened timings): not "
+            "measured (%s)\n",
+            worst.outcome.c_str());
     }
 
     const MemoryFigures memory = MeasureMemory();

@@ -124,18 +124,35 @@ const FaultCase kCases[] = {
      .kept = Kept::kInstrumentGone,
      .reachable = false},
     // The connection goes wherever the run happens to be: at the connect, amid the reads, or
-    // in the transfer. Each ends in an honest failure with nothing lost.
+    // in the transfer and every look after it. Each ends in an honest failure with nothing
+    // lost.
     {.name = "EveryConnectionDroppedAfter4Requests",
      .faults = With([](sim::Faults& f) { f.dropAfter = 4; }),
      .texts = {TEXT_CONNECT_FAILED, TEXT_READ_FAILED, TEXT_UNKNOWN_ERROR},
      .minTransfers = 0,
-     .maxTransfers = 1,
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
      .newFirmware = false},
     // The flash waits for the last reply before RUN, so a slow instrument takes the image.
     {.name = "SlowReplies500ms",
      .faults = With([](sim::Faults& f) { f.delayMs = 500; }),
      .exchangeLimit = milliseconds(10000),
      .timingDivisor = 1},
+    // Installing takes a while, during which the old firmware still answers and takes writes it
+    // will lose: the run waits for the new firmware before it restores anything.
+    {.name = "InstallTakes5s",
+     .faults = With([](sim::Faults& f) { f.installMs = 5000; }),
+     .timingDivisor = 4},
+    // Restarts after the third write that follows the install: the read-back finds the values
+    // gone and the next round puts them back.
+    {.name = "RestartAfterThreeWrites",
+     .faults = With([](sim::Faults& f) { f.rebootAfterWrites = 3; })},
+    // Stops reading the download after ten frames: the sends run into their limit, the transfer
+    // is given up and repeated while there is time; nothing is installed and nothing lost.
+    {.name = "DownloadStallsAfter10Frames",
+     .faults = With([](sim::Faults& f) { f.stallDownload = 10; }),
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .maxTransfers = MAX_FLASH_ATTEMPTS,
+     .newFirmware = false},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;

@@ -4,7 +4,6 @@
 
 #include <bit>
 
-#include "platform/ads_send_timeout.h"
 #include "tests/unit/sim/raw_client.h"
 #include "tests/unit/sim/sim_fixture.h"
 #include "transfer/firmware_image.h"
@@ -332,7 +331,7 @@ TEST_F(SimDownloadTest, StallDownloadBlocksTheHostsSendsButServesOtherConnection
     auto& simulator = Start();
     RawClient client(TestOctets());
     platform::TcpSocket& socket = client.Socket();
-    ASSERT_TRUE(socket.SetSendBufferSize(0) && platform::SetSendTimeout(socket, 300ms));
+    ASSERT_TRUE(socket.SetSendBufferSize(0) && socket.SetSendTimeout(300ms));
     ASSERT_TRUE(client.SendFrame(0x5001, 1, Bytes{0x11}) && client.NextReply());
     // An image's worth of records would fit in an ordinary receive buffer.
     const Bytes record(kRecord, 0x5A);
