@@ -127,7 +127,14 @@ void Controller::Impl::BeginReboot() {
     std::unique_lock lock(mutex);
     const uint64_t before = model.CurrentStats().rebootsStarted;
     rebootRequested = true;
+    const uint16_t port = boundPort;
     changed.notify_all();
+    lock.unlock();
+    // The accept thread may be waiting on the port for up to a poll slice, and the reply that
+    // asked for the reboot waits for it: a connection attempt wakes it at once.
+    platform::TcpSocket wake = platform::TcpSocket::Create();
+    wake.Connect(options.listen, port, kPollSlice);
+    lock.lock();
     changed.wait(lock, [&] { return stopping || model.CurrentStats().rebootsStarted != before; });
 }
 
