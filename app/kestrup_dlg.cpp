@@ -11,6 +11,7 @@
 #include "framework/paint_dc.h"
 #include "framework/rect.h"
 #include "framework/win_app.h"
+#include "platform/scoped_timer_resolution.h"
 #include "resources/resource.h"
 #include "skin/wizard_button.h"
 #include "skin/wizard_colours.h"
@@ -229,7 +230,14 @@ void CKestrupDlg::ShowAddressPageAfterRun() {
 void CKestrupDlg::StartUpdateRun() {
     ShowRunningLayout();
     CWizardRunView view(*this, m_ipAddress, m_progress, m_lblMessage);
-    ShowResultPage(RunUpdate(view));
+    bool updated = false;
+    {
+        // The device link and the frame exchange wait 1 ms at a time, which Windows otherwise
+        // stretches to a whole timer tick. Finer ticks cost the whole PC power: only for the run.
+        const platform::ScopedTimerResolution fineWaits;
+        updated = RunUpdate(view);
+    }
+    ShowResultPage(updated);
 }
 
 void CKestrupDlg::ShowRunningLayout() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "corvane_version.h"
 #include "sim/controller.h"
 #include "sim/fault_names.h"
 #include "sim/stop_signal.h"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--fault", faultSettings, "inject a fault, NAME or NAME=VALUE (repeatable)");
     app.add_option("--log", logPath, "write every request and state change as JSON lines");
+    app.set_version_flag("--version", "corvane-sim " CORVANE_TOOL_VERSION " (" CORVANE_PRODUCT ")");
     app.footer("Faults:\n" + sim::FaultHelp() +
                "\nPrints 'listening on ADDRESS:PORT' once it accepts connections, then one line "
                "per event; SIGINT or SIGTERM stop it. Exit status 2 on a usage error or an "
