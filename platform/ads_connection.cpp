@@ -4,6 +4,7 @@
 
 #include "platform/ads_api.h"
 #include "platform/ads_send_timeout.h"
+#include "platform/local_address.h"
 
 namespace platform {
 namespace {
@@ -120,7 +121,7 @@ int32_t AdsConnection::EnsureConnected(Clock::time_point deadline) {
     return ADSERR_NOERR;
 }
 
-int32_t AdsConnection::Transact(ams::AmsHeader request, std::span<const uint8_t> data,
+int32_t AdsConnection::Transact(ams::AmsHeader& request, std::span<const uint8_t> data,
                                 Clock::time_point deadline, std::vector<uint8_t>& replyData) {
     if (!turn_.Take(deadline)) {
         return ADSERR_CLIENT_SYNCTIMEOUT;
@@ -131,6 +132,9 @@ int32_t AdsConnection::Transact(ams::AmsHeader request, std::span<const uint8_t>
         return rc;
     }
 
+    const platform::Ipv4 asked{request.source.netId.b[0], request.source.netId.b[1],
+                               request.source.netId.b[2], request.source.netId.b[3]};
+    request.source.netId = ams::NetIdFromIpv4(AddressTowardPeer(socket_, asked));
     // Invoke id 0 is left out: the firmware download uses it for its image records.
     request.invokeId = nextInvokeId_++;
     if (nextInvokeId_ == 0) {

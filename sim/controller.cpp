@@ -31,9 +31,30 @@ std::string AddressText(const platform::Ipv4& ip, uint16_t port) {
            std::to_string(ip[3]) + ":" + std::to_string(port);
 }
 
+std::string NetIdText(const AmsNetId& netId) {
+    std::string text;
+    for (size_t i = 0; i < sizeof netId.b; ++i) {
+        text += (i == 0 ? "" : ".") + std::to_string(netId.b[i]);
+    }
+    return text;
+}
+
+// A router with one route serves a frame only when its source NetId is that route's and the
+// connection comes from the address the route names.
+bool Routed(const Faults& faults, const AmsNetId& source,
+            const std::optional<platform::Ipv4>& peer) {
+    if (!faults.route) {
+        return true;
+    }
+    const AmsNetId& route = *faults.route;
+    return source == route && peer &&
+           *peer == platform::Ipv4{route.b[0], route.b[1], route.b[2], route.b[3]};
+}
+
 struct Connection {
     platform::TcpSocket socket;
     std::string peer;
+    std::optional<platform::Ipv4> peerAddress;
     std::thread thread;
     std::atomic<bool> finished{false};
     std::atomic<bool> dropped{false};
@@ -54,9 +75,10 @@ struct Controller::Impl {
     // Has the accept thread close the port and count the reboot; returns once it has.
     void BeginReboot();
     void ReapConnections(bool all);
-    // Runs one frame through the model under the lock and logs what it did.
-    FrameOutcome Handle(const std::string& peer, const ams::AmsHeader& header,
-                        std::span<const uint8_t> data, Faults& faults);
+    // Runs one frame through the model under the lock and logs what it did; nothing when the
+    // route fault drops it.
+    std::optional<FrameOutcome> Handle(const Connection& connection, const ams::AmsHeader& header,
+                                       std::span<const uint8_t> data, Faults& faults);
     void Emit(const std::string& kind, const std::string& text) { log.Event(kind, text); }
     void Changed() { changed.notify_all(); }
 
@@ -230,6 +252,7 @@ void Controller::Impl::AcceptLoop() {
         socket.SetNoDelay(true);
         auto connection = std::make_shared<Connection>();
         connection->peer = platform::PeerName(socket);
+        connection->peerAddress = socket.PeerAddress();
         connection->socket = std::move(socket);
         {
             std::lock_guard lock(mutex);
@@ -248,16 +271,29 @@ void Controller::Impl::AcceptLoop() {
     model.CurrentStats().listening = false;
 }
 
-FrameOutcome Controller::Impl::Handle(const std::string& peer, const ams::AmsHeader& header,
-                                      std::span<const uint8_t> data, Faults& faults) {
+std::optional<FrameOutcome> Controller::Impl::Handle(const Connection& connection,
+                                                     const ams::AmsHeader& header,
+                                                     std::span<const uint8_t> data,
+                                                     Faults& faults) {
     FrameOutcome outcome;
+    bool routed = true;
     {
         std::lock_guard lock(mutex);
-        outcome = model.Serve(header, data, Clock::now());
+        routed = Routed(model.CurrentFaults(), header.source.netId, connection.peerAddress);
+        if (routed) {
+            outcome = model.Serve(header, data, Clock::now());
+        } else {
+            ++model.CurrentStats().framesWithoutRoute;
+        }
         faults = model.CurrentFaults();
     }
     Changed();
-    log.Request(peer, header, outcome.logDetail);
+    if (!routed) {
+        log.Request(connection.peer, header,
+                    "\"dropped\":\"no route for " + NetIdText(header.source.netId) + "\"");
+        return std::nullopt;
+    }
+    log.Request(connection.peer, header, outcome.logDetail);
     for (const auto& [kind, text] : outcome.events) {
         Emit(kind, text);
     }
@@ -273,6 +309,7 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
     int downloads = 0;
     std::string closeReason = "closed by the host";
     bool open = true;
+    bool reportedNoRoute = false;
     while (open) {
         {
             std::lock_guard lock(mutex);
@@ -307,7 +344,16 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
                 break;
             }
             Faults faults;
-            const FrameOutcome outcome = Handle(connection->peer, header, data, faults);
+            const std::optional<FrameOutcome> handled = Handle(*connection, header, data, faults);
+            if (!handled) {
+                if (!reportedNoRoute) {
+                    Emit("no_route", "no route for " + NetIdText(header.source.netId) + " from " +
+                                         connection->peer + ": its frames are dropped");
+                    reportedNoRoute = true;
+                }
+                continue;
+            }
+            const FrameOutcome& outcome = *handled;
             if (faults.delayMs > 0) {
                 std::unique_lock lock(mutex);
                 changed.wait_for(lock, milliseconds(faults.delayMs), [this] { return stopping; });

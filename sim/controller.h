@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "ams/ams_types.h"
 #include "platform/tcp_socket.h"
 
 namespace sim {
@@ -35,6 +36,9 @@ struct Faults {
     bool rejectImage = false;     // a complete image is never installed
     bool neverReturn = false;     // after a flash the controller refuses connections for good
     int busyAfterRebootMs = 0;    // after a reboot the state word is 2 for N ms
+    // A router with this one route: only frames from this source NetId, on a connection from
+    // its first four octets, are served; the rest is dropped unanswered (none set = serve all).
+    std::optional<AmsNetId> route;
 };
 
 struct Options {
@@ -67,7 +71,8 @@ struct Stats {
     uint64_t stopRequests = 0;
     uint64_t runRequests = 0;
     uint64_t downloadFrames = 0;
-    uint64_t imagesReceived = 0;  // downloads completed by their three closing frames
+    uint64_t framesWithoutRoute = 0;  // dropped under the route fault
+    uint64_t imagesReceived = 0;      // downloads completed by their three closing frames
     uint64_t imagesInstalled = 0;
     uint64_t imagesRejected = 0;
     uint64_t rebootsStarted = 0;

@@ -2,11 +2,7 @@
 // download over AMS/TCP, start the PLC again, reporting progress steps to the wizard.
 #pragma once
 
-#include <functional>
-#include <optional>
-#include <string>
-
-#include "platform/tcp_socket.h"
+#include "platform/local_address.h"
 
 // Results of FlashFirmware.
 inline constexpr int FLASH_DONE = 1;               // all 47 frames sent, RUN requested
@@ -16,11 +12,9 @@ inline constexpr int FLASH_ERR_HOST_NAME = -3;     // this host's name could not
 inline constexpr int FLASH_ERR_HOST_ADDRESS = -4;  // this host's name did not resolve
 
 // Where the sequence learns this host's name and its first IPv4 address, which form the
-// frames' source NetId. The system's is the default; tests substitute failing ones.
-struct LocalAddressSource {
-    std::function<std::optional<std::string>()> hostName;
-    std::function<std::optional<platform::Ipv4>(const std::string&)> firstIpv4;
-};
+// frames' source NetId where the download connection cannot tell its own local address. The
+// system's is the default; tests substitute others.
+using LocalAddressSource = platform::HostLookup;
 LocalAddressSource SystemLocalAddressSource();
 
 // Flashes the controller at a.b.c.d (each octet in the low 8 bits). Once the PLC has been

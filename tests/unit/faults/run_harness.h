@@ -13,6 +13,7 @@
 #include "app/update_run.h"
 #include "platform/window_message.h"
 #include "sim/controller.h"
+#include "transfer/flash_firmware.h"
 
 namespace corvane::test {
 
@@ -64,8 +65,9 @@ struct RunResult {
     int position = 0;
 };
 
-// One whole update against the instrument at `address`, through FlashFirmware, counting the
-// transfers. The caller installs the shortened sleeper.
-RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address);
+// One whole update against the instrument at `address`, through FlashFirmware with `local` as
+// its host-name look-up, counting the transfers. The caller installs the shortened sleeper.
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address,
+                         const LocalAddressSource& local = SystemLocalAddressSource());
 
 }  // namespace corvane::test

@@ -1,8 +1,11 @@
 // Network faults of the simulated controller, and hostile clients that must never bring it down.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 
+#include "tests/support/ams_test_socket.h"
 #include "tests/unit/sim/raw_client.h"
 #include "tests/unit/sim/sim_fixture.h"
 
@@ -192,6 +195,41 @@ TEST_F(SimFaultTest, MalformedRequestsAreAnsweredWithInvalidData) {
     reply = client.NextReply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->data, (Bytes{0x01, 0x07, 0, 0})) << "an ADS state it does not serve";
+}
+
+// A router with one route serves only frames from that NetId on a connection from its address;
+// everything else is dropped unanswered, as a router without a route for it drops it.
+TEST_F(SimFaultTest, RouteServesOnlyItsNetIdFromItsAddress) {
+    auto& simulator = Start();
+    const auto facing = corvane::test::AddressFacing(TestOctets());
+    ASSERT_TRUE(facing);
+    const AmsNetId here = ams::NetIdFromIpv4(*facing);
+    const AmsNetId elsewhere{{10, 99, 0, 5, 1, 1}};
+    struct Row {
+        AmsNetId route;
+        AmsNetId source;
+        bool answered;
+    };
+    uint64_t dropped = 0;
+    for (const Row& row :
+         {Row{here, here, true}, Row{here, elsewhere, false}, Row{elsewhere, elsewhere, false}}) {
+        sim::Faults faults;
+        faults.route = row.route;
+        simulator.SetFaults(faults);
+        RawClient client(TestOctets());
+        ASSERT_TRUE(client.Connected());
+        Bytes frame = Request(2, Bytes{0x20, 0x40, 0, 0, 0xA4, 0, 0, 0, 4, 0, 0, 0});
+        std::copy(std::begin(row.source.b), std::end(row.source.b), frame.begin() + 14);
+        ASSERT_TRUE(client.SendBytes(frame));
+        if (row.answered) {
+            EXPECT_TRUE(client.NextReply());
+            continue;
+        }
+        ++dropped;
+        ASSERT_TRUE(simulator.WaitFor(
+            [dropped](const sim::Stats& s) { return s.framesWithoutRoute == dropped; }, 5s));
+        EXPECT_FALSE(client.NextReply(100ms));
+    }
 }
 
 }  // namespace
