@@ -94,19 +94,6 @@ protected:
         return block;
     }
 
-    // Ports are closed by the workers as they end; a worker let go by Shutdown is waited for
-    // here.
-    bool PortsClosedWithin(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (AdsClientOpenPortCountForTests() != 0) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(1ms);
-        }
-        return true;
-    }
-
     // Only the link's own messages; the state the worker reports first is left out where a
     // test is about something else.
     std::vector<LinkMessage> LinkEvents() {
@@ -553,8 +540,10 @@ TEST_F(DeviceLinkTest, WorkerLetGoByShutdownEndsAloneAndNeverReachesTheGoneLink)
         link_->Shutdown();
         link_.reset();
     }
-    // It runs to its end and closes the port.
-    ASSERT_TRUE(PortsClosedWithin(kPatience));
+    // It runs to its end and closes the port, and with it the connection.
+    ASSERT_TRUE(instrument_->WaitFor([](const sim::Stats& st) { return st.connectionsClosed == 1; },
+                                     kPatience));
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
     // Its end report reached the window only if it was posted before the link went.
     const auto events = LinkEvents();
     ASSERT_FALSE(events.empty());

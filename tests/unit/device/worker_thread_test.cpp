@@ -101,12 +101,10 @@ TEST(WorkerThread, StartWithoutMemoryFailsAndLeavesNothingBehind) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // On malloc, as the standard library's own: its operator delete frees it.
 void* operator new(std::size_t size) {
-    if (g_allocationsFail) {
+    void* p = g_allocationsFail ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) {
         throw std::bad_alloc();
     }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
+    return p;
 }
 #endif

@@ -68,32 +68,3 @@ int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t ad
     }
     return ADSERR_NOERR;
 }
-
-// The flash uses none of these; they are here so the real client is never linked beside this.
-int32_t AdsGetLocalAddressEx(int32_t, AmsAddr*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncReadReqEx(int32_t, const AmsAddr*, uint32_t, uint32_t, uint32_t, void*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncWriteReqEx(int32_t, const AmsAddr*, uint32_t, uint32_t, uint32_t, const void*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsPortOpen() {
-    return 0;
-}
-int32_t AdsPortClose() {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsGetLocalAddress(AmsAddr*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncReadReq(const AmsAddr*, uint32_t, uint32_t, uint32_t, void*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncWriteReq(const AmsAddr*, uint32_t, uint32_t, uint32_t, const void*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncWriteControlReq(const AmsAddr*, uint16_t, uint16_t, uint32_t, const void*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}

@@ -84,10 +84,11 @@ std::string PlcTarget() {
     return corvane::test::FormatOctets(TestOctets()) + ".1.1:800";
 }
 // Each on an ADS port of its own, bounded by the ADS call time-out.
-std::vector<std::string> PlcRequest(int adsState) {
-    return {"AdsPortOpenEx", "AdsSyncSetTimeoutEx 32768 2000",
-            "WriteControl 32768 " + std::to_string(adsState) + " 0 0 null " + PlcTarget(),
-            "AdsPortCloseEx 32768"};
+void AddPlcRequest(std::vector<std::string>& flow, int adsState) {
+    flow.insert(flow.end(),
+                {"AdsPortOpenEx", "AdsSyncSetTimeoutEx 32768 2000",
+                 "WriteControl 32768 " + std::to_string(adsState) + " 0 0 null " + PlcTarget(),
+                 "AdsPortCloseEx 32768"});
 }
 
 void LogStep(int step) {
@@ -122,12 +123,10 @@ TEST_F(FlashFirmwareTest, CompleteRunSendsTheFrameTableBetweenStopAndRun) {
     EXPECT_EQ(progress.Unexpected(), 0);
 
     std::vector<std::string> flow{"step 1"};
-    const std::vector<std::string> stop = PlcRequest(6);
-    flow.insert(flow.end(), stop.begin(), stop.end());
+    AddPlcRequest(flow, 6);
     for (const int step : CompleteRunSteps()) {
         if (step == 52) {
-            const std::vector<std::string> run = PlcRequest(5);
-            flow.insert(flow.end(), run.begin(), run.end());
+            AddPlcRequest(flow, 5);
         }
         if (step != 1) {
             flow.push_back("step " + std::to_string(step));
@@ -187,11 +186,9 @@ TEST_P(FlashFirmwareFailure, ReportsItsCodeAndRestartsThePlc) {
 
     EXPECT_EQ(progress.Steps(), (std::vector<int>{1, 2}));
     std::vector<std::string> flow{"step 1"};
-    const std::vector<std::string> stop = PlcRequest(6);
-    const std::vector<std::string> run = PlcRequest(5);
-    flow.insert(flow.end(), stop.begin(), stop.end());
+    AddPlcRequest(flow, 6);
     flow.push_back("step 2");
-    flow.insert(flow.end(), run.begin(), run.end());
+    AddPlcRequest(flow, 5);
     EXPECT_EQ(FlowLog(), flow);
     if (router) {
         EXPECT_TRUE(router->WaitForClosedConnections(1, kDeadline));
@@ -238,8 +235,10 @@ TEST_F(FlashFirmwareTest, TakesLowEightBitsAndTheConnectionsOwnAddress) {
     ASSERT_TRUE(from);
     EXPECT_EQ(Bytes(first.begin() + 14, first.begin() + 22),
               (Bytes{(*from)[0], (*from)[1], (*from)[2], (*from)[3], 1, 1, 0x0B, 0x80}));
+    std::vector<std::string> stop;
+    AddPlcRequest(stop, 6);
     ASSERT_GE(FlowLog().size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(FlowLog().begin(), FlowLog().begin() + 4), PlcRequest(6));
+    EXPECT_EQ(std::vector<std::string>(FlowLog().begin(), FlowLog().begin() + 4), stop);
 }
 
 }  // namespace
