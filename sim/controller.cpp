@@ -34,7 +34,10 @@ std::string AddressText(const platform::Ipv4& ip, uint16_t port) {
 std::string NetIdText(const AmsNetId& netId) {
     std::string text;
     for (size_t i = 0; i < sizeof netId.b; ++i) {
-        text += (i == 0 ? "" : ".") + std::to_string(netId.b[i]);
+        if (i != 0) {
+            text += '.';
+        }
+        text += std::to_string(netId.b[i]);
     }
     return text;
 }
