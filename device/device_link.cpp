@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "device/device_events.h"
 #include "device/device_lock.h"
@@ -63,15 +64,14 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
             return 0;
         }
     }
-    // The ADS port is one per process and a worker closes it as it ends: a new port opened
-    // before an ending worker's last step would be closed under the new session's feet.
-    if (!device::WaitForWorkersToEnd(device::WorkerEndWait())) {
+    // The last session's worker reads this session record until its very last cycle: a new
+    // session begun under it would find the old worker taking its requests, or ending it.
+    if (!WaitForEndingWorker()) {
         return 0;
     }
-    s.worker.WaitAndRelease(std::chrono::milliseconds{0});
 
-    // Its result is not checked: a failed open shows up as a failed lookup or read below.
-    const int32_t port = AdsPortOpen();
+    // Its result is not checked: a failed open shows up as a failed read below.
+    const int32_t port = AdsPortOpenEx();
     AdsSyncSetTimeoutEx(port, static_cast<int32_t>(device::kAdsCallTimeout.count()));
 
     AmsAddr controller{};
@@ -79,25 +79,28 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
         ams::NetIdFromIpv4({LowByte(octet1), LowByte(octet2), LowByte(octet3), LowByte(octet4)});
     controller.port = ams::kPlcRuntimePort;
 
-    AmsAddr local{};
-    if (AdsGetLocalAddress(&local) != ADSERR_NOERR) {
-        AbandonPort();
-        return 0;
-    }
-
     // The status block is checked into a buffer of Connect's own; the session's copy is the
     // worker's to keep.
     device::StatusBlock status{};
     {
         std::lock_guard lock(DeviceLock);
-        if (AdsSyncReadReq(&controller, device::kPlcMemoryIndexGroup, device::kStatusBlockOffset,
-                           static_cast<uint32_t>(status.size()), status.data()) != ADSERR_NOERR) {
-            AdsPortClose();
+        if (AdsSyncReadReqEx(port, &controller, device::kPlcMemoryIndexGroup,
+                             device::kStatusBlockOffset, static_cast<uint32_t>(status.size()),
+                             status.data()) != ADSERR_NOERR) {
+            AdsPortCloseEx(port);
             return 0;
         }
     }
+    // Asked only now that the read has reached the controller: the port's address is then the
+    // one this host talks to the controller from, the one the instrument can reach it at,
+    // whatever the host name resolves to first on a PC with several networks.
+    AmsAddr local{};
+    if (AdsGetLocalAddressEx(port, &local) != ADSERR_NOERR) {
+        AbandonPort(port);
+        return 0;
+    }
     if (device::StatusErrorCode(status) != 0) {
-        AbandonPort();
+        AbandonPort(port);
         PostDeviceEvent(s, DEVEVT_LINK, kIdentificationErrorDetail);
         return 0;
     }
@@ -113,7 +116,7 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
         std::lock_guard lock(DeviceLock);
         s.connected = false;
         s.port = 0;
-        AdsPortClose();
+        AdsPortCloseEx(port);
         return 0;
     }
 
@@ -138,9 +141,25 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
     return ExchangeCommand(s, registration);
 }
 
-void CDeviceLink::AbandonPort() {
+bool CDeviceLink::WaitForEndingWorker() {
+    device::WorkerThread& worker = session_->worker;
+    const auto deadline = std::chrono::steady_clock::now() + device::WorkerEndWait();
+    while (!worker.Ended()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        if (platform::HasPendingMessage()) {
+            platform::PumpOneMessage();
+        }
+        std::this_thread::sleep_for(device::kPollPause);
+    }
+    worker.WaitAndRelease(std::chrono::milliseconds{0});
+    return true;
+}
+
+void CDeviceLink::AbandonPort(int32_t port) {
     std::lock_guard lock(DeviceLock);
-    AdsPortClose();
+    AdsPortCloseEx(port);
 }
 
 int16_t CDeviceLink::Close() {
@@ -154,7 +173,7 @@ int16_t CDeviceLink::Close() {
     }
     if (!connected) {
         if (port != 0) {
-            AdsPortClose();
+            AdsPortCloseEx(port);
             std::lock_guard lock(DeviceLock);
             s.port = 0;
         }
@@ -171,7 +190,7 @@ int16_t CDeviceLink::Close() {
     s.connected = false;
     s.port = 0;
     s.requestCounter = 0;
-    AdsPortClose();
+    AdsPortCloseEx(port);
     return -1;
 }
 

@@ -18,9 +18,10 @@ public:
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
-    // Opens a session to the controller at the four IPv4 octets (low 8 bits of each count).
-    // Refused while connected, and when an earlier session's worker, which still owns the
-    // process's ADS port, does not end within the worker wait.
+    // Opens a session, on an ADS port of its own, to the controller at the four IPv4 octets
+    // (low 8 bits of each count), and registers this host by the address it reaches the
+    // controller from. Refused while connected, and when this link's worker of an earlier
+    // session, which still reads the session record, does not end within the worker wait.
     int16_t Connect(int octet1, int octet2, int octet3, int octet4);
     // Ends the session with a release request; -1 when ended or none was open, 0 when the
     // device did not answer (the session then stays open).
@@ -47,8 +48,11 @@ public:
 private:
     friend void PostDeviceEvent(DeviceSession& session, uintptr_t kind, intptr_t detail);
 
-    // Closes the port recorded for a session that failed to open.
-    void AbandonPort();
+    // Closes the port of a session that failed to open.
+    void AbandonPort(int32_t port);
+    // Waits (bounded) until this link's worker of an earlier session has ended, keeping the
+    // thread's window messages moving meanwhile; false when it did not end in time.
+    bool WaitForEndingWorker();
 
     platform::WindowHandle notificationWindow_ = nullptr;
     std::shared_ptr<DeviceSession> session_;

@@ -18,7 +18,8 @@ class CDeviceLink;
 struct DeviceSession {
     // The polling worker started by Connect.
     device::WorkerThread worker;
-    // The ADS port opened by Connect; 0 = none.
+    // The ADS port Connect opened for this session alone: every ADS call of the link and of its
+    // worker goes through it. 0 = none.
     int32_t port = 0;
     // Computed by Connect; 0.0 after Close.
     float firmwareVersion = 0.0f;

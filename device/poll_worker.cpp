@@ -29,11 +29,15 @@ int PollWorker(std::shared_ptr<DeviceSession> session) {
     int16_t lastState = 0;
     int16_t lastDetail = 0;
     AmsAddr controller{};
+    int32_t port = 0;
     device::MailboxRecord lastWritten{};
     bool running = false;
     {
         std::lock_guard lock(DeviceLock);
         controller = s.controllerAddress;
+        // The session's own port: every call goes through it, and it is the only port this
+        // worker ever closes.
+        port = s.port;
         lastWritten = s.commandBlock;
         running = s.connected;
     }
@@ -61,9 +65,10 @@ int PollWorker(std::shared_ptr<DeviceSession> session) {
                 std::lock_guard lock(DeviceLock);
                 sessionEnded = !s.connected;
                 if (!sessionEnded) {
-                    result = AdsSyncWriteReq(
-                        &controller, device::kPlcMemoryIndexGroup, device::kCommandBlockOffset,
-                        static_cast<uint32_t>(lastWritten.size()), lastWritten.data());
+                    result = AdsSyncWriteReqEx(port, &controller, device::kPlcMemoryIndexGroup,
+                                               device::kCommandBlockOffset,
+                                               static_cast<uint32_t>(lastWritten.size()),
+                                               lastWritten.data());
                 }
             }
             // Not retried: a failed write ends the worker, and the next session's first cycle
@@ -80,8 +85,8 @@ int PollWorker(std::shared_ptr<DeviceSession> session) {
             std::lock_guard lock(DeviceLock);
             sessionEnded = !s.connected;
             if (!sessionEnded) {
-                readResult = AdsSyncReadReq(
-                    &controller, device::kPlcMemoryIndexGroup, device::kResponseBlockOffset,
+                readResult = AdsSyncReadReqEx(
+                    port, &controller, device::kPlcMemoryIndexGroup, device::kResponseBlockOffset,
                     static_cast<uint32_t>(readBuffer.size()), readBuffer.data());
             }
         }
@@ -127,7 +132,7 @@ int PollWorker(std::shared_ptr<DeviceSession> session) {
     int32_t closeResult = 0;
     {
         std::lock_guard lock(DeviceLock);
-        closeResult = AdsPortClose();
+        closeResult = AdsPortCloseEx(port);
     }
     PostDeviceEvent(s, DEVEVT_LINK,
                     closeResult == ADSERR_NOERR ? kLinkEndedCleanly : kLinkEndedWithCloseError);

@@ -1,9 +1,9 @@
 // The thread object of a session's polling worker: started once per connection, waited for
-// with a deadline, and let go (detached) when it does not end in time.
+// with a deadline, and let go (detached) when it does not end in time, while still knowing
+// whether it has ended since.
 #pragma once
 
 #include <chrono>
-#include <cstddef>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -18,14 +18,18 @@ public:
     WorkerThread& operator=(const WorkerThread&) = delete;
 
     // Runs `body` on a new thread. `body` must own everything it touches: after a timed-out
-    // wait the thread runs on alone. False when no thread could be created.
-    bool Start(std::function<void()> body);
+    // wait the thread runs on alone. False, with nothing started and nothing thrown, when no
+    // thread could be made or the last one has not ended yet.
+    bool Start(std::function<void()> body) noexcept;
 
     // A thread was started and has not been waited for yet.
     bool Started() const { return thread_.joinable(); }
+    // The last thread started has ended, also one let go earlier (true when none was started).
+    bool Ended() const;
 
-    // Waits up to `limit` for the thread to end and joins it; when it does not end in time
-    // it is detached. Either way the object is empty afterwards. True when it ended.
+    // Waits up to `limit` for the last thread started to end, also one let go earlier. One
+    // still attached is joined when it ended and let go (detached) when it did not. True when
+    // it has ended.
     bool WaitAndRelease(std::chrono::milliseconds limit);
 
 private:
@@ -33,11 +37,5 @@ private:
     std::thread thread_;
     std::shared_ptr<Completion> completion_;
 };
-
-// Polling workers of this process whose threads have not finished yet. The ADS client's port
-// is process-wide, so a new session must not open it while an old worker may still close it.
-std::size_t RunningWorkerCount();
-// Waits up to `limit` until no worker thread is left running; true when none is.
-bool WaitForWorkersToEnd(std::chrono::milliseconds limit);
 
 }  // namespace device

@@ -1,6 +1,34 @@
 #include "framework/dialog.h"
 
 #include "framework/message_map_entries.h"
+#include "platform/window_message.h"
+
+namespace {
+
+// The dialog whose modal loop runs innermost on this thread.
+thread_local CDialog* t_modalDialog = nullptr;
+
+// Makes a dialog the thread's innermost modal one, and its loop the thread's message pump, for
+// as long as it lives.
+class ModalScope {
+public:
+    ModalScope(CDialog* dialog, platform::MessagePump pump)
+        : outerDialog_(t_modalDialog), outerPump_(platform::SetThreadMessagePump(pump)) {
+        t_modalDialog = dialog;
+    }
+    ~ModalScope() {
+        t_modalDialog = outerDialog_;
+        platform::SetThreadMessagePump(outerPump_);
+    }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+private:
+    CDialog* const outerDialog_;
+    const platform::MessagePump outerPump_;
+};
+
+}  // namespace
 
 void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
     if (exchange == nullptr || exchange->m_pDlgWnd == nullptr || control.m_hWnd != nullptr) {
@@ -49,6 +77,7 @@ INT_PTR CDialog::DoModal() {
         return -1;
     }
     m_modal = true;
+    const ModalScope scope(this, &CDialog::PumpOneModalMessage);
     HWND owner = m_parent != nullptr ? m_parent->GetSafeHwnd() : nullptr;
     if (CreateFromTemplate(m_parent) == nullptr) {
         m_modal = false;
@@ -85,11 +114,34 @@ void CDialog::RunModalLoop() {
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (!PreTranslateChain(msg) && !::IsDialogMessageA(m_hWnd, &msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        Deliver(msg);
     }
+}
+
+void CDialog::Deliver(MSG& msg) {
+    if (m_hWnd == nullptr || (!PreTranslateChain(msg) && !::IsDialogMessageA(m_hWnd, &msg))) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+bool CDialog::PumpOneModalMessage() {
+    MSG msg{};
+    if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        return false;
+    }
+    if (msg.message == WM_QUIT) {
+        // Left for the modal loop that owns it.
+        ::PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+    }
+    if (t_modalDialog != nullptr) {
+        t_modalDialog->Deliver(msg);
+    } else {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return true;
 }
 
 bool CDialog::PreTranslateChain(MSG& msg) {

@@ -1,6 +1,8 @@
 // A dialog built from a template. DoModal runs it in our own modal loop, so that every
 // message passes the windows' PreTranslateMessage before the dialog manager
-// (IsDialogMessage) sees it; Create makes it modeless (tests drive dialogs that way).
+// (IsDialogMessage) sees it, also the messages a handler pumps while it waits (the thread's
+// message pump is the loop's own meanwhile); Create makes it modeless (tests drive dialogs that
+// way).
 #pragma once
 
 #include "framework/data_exchange.h"
@@ -39,7 +41,13 @@ private:
     HWND CreateFromTemplate(CWnd* parent);
     LRESULT OnInitDialogMessage(WPARAM, LPARAM);
     void RunModalLoop();
+    // Pre-translation, the dialog manager, then translation and dispatch, as the modal loop
+    // hands every message on.
+    void Deliver(MSG& msg);
     bool PreTranslateChain(MSG& msg);
+    // The thread's message pump while a modal loop runs: one message through the innermost
+    // running modal dialog's Deliver.
+    static bool PumpOneModalMessage();
 
     UINT m_templateId;
     CWnd* m_parent;

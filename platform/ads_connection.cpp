@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ads_api.h"
+#include "platform/local_address.h"
 
 namespace platform {
 namespace {
@@ -119,7 +120,7 @@ int32_t AdsConnection::EnsureConnected(Clock::time_point deadline) {
     return ADSERR_NOERR;
 }
 
-int32_t AdsConnection::Transact(ams::AmsHeader request, std::span<const uint8_t> data,
+int32_t AdsConnection::Transact(ams::AmsHeader& request, std::span<const uint8_t> data,
                                 Clock::time_point deadline, std::vector<uint8_t>& replyData) {
     if (!turn_.Take(deadline)) {
         return ADSERR_CLIENT_SYNCTIMEOUT;
@@ -130,6 +131,9 @@ int32_t AdsConnection::Transact(ams::AmsHeader request, std::span<const uint8_t>
         return rc;
     }
 
+    const platform::Ipv4 asked{request.source.netId.b[0], request.source.netId.b[1],
+                               request.source.netId.b[2], request.source.netId.b[3]};
+    request.source.netId = ams::NetIdFromIpv4(AddressTowardPeer(socket_, asked));
     // Invoke id 0 is left out: the firmware download uses it for its image records.
     request.invokeId = nextInvokeId_++;
     if (nextInvokeId_ == 0) {

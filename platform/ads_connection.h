@@ -25,13 +25,16 @@ public:
     AdsConnection(const AdsConnection&) = delete;
     AdsConnection& operator=(const AdsConnection&) = delete;
 
-    // Sends `request` (its invoke id and data length are filled in here) and waits for the
-    // response with the same invoke id and command id until `deadline`. Returns 0 with the
-    // response's data in `replyData`, the response's AMS error code, or a client error:
+    // Sends `request` and waits for the response with the same invoke id and command id until
+    // `deadline`. Filled in here, and left in `request` afterwards: the invoke id, and the
+    // source NetId, which is the local end of the connection followed by 1.1, the address the
+    // router knows this host by (the caller's stays only while there is no connection).
+    // Returns 0 with the response's data in `replyData`, the response's AMS error code, or a
+    // client error:
     // ADSERR_TARGET_MACHINE_NOT_FOUND (connection refused), ADSERR_CLIENT_SYNCTIMEOUT (deadline
     // passed, or the router closed the connection before answering),
     // ADSERR_CLIENT_INVALIDRESPONSE (a malformed stream; the connection is dropped).
-    int32_t Transact(ams::AmsHeader request, std::span<const uint8_t> data,
+    int32_t Transact(ams::AmsHeader& request, std::span<const uint8_t> data,
                      Clock::time_point deadline, std::vector<uint8_t>& replyData);
 
 private:

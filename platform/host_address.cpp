@@ -1,4 +1,5 @@
-// This host's name and first IPv4 address; the same calls on Winsock and POSIX.
+// This host's name and the first IPv4 address a name resolves to; the same calls on Winsock
+// and POSIX.
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -43,11 +44,6 @@ std::optional<Ipv4> ResolveFirstIpv4(const std::string& name) {
     std::memcpy(result.data(), &sa->sin_addr.s_addr, 4);
     ::freeaddrinfo(list);
     return result;
-}
-
-std::optional<Ipv4> LocalFirstIpv4() {
-    const auto name = LocalHostName();
-    return name ? ResolveFirstIpv4(*name) : std::nullopt;
 }
 
 }  // namespace platform

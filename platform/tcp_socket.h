@@ -1,5 +1,5 @@
 // A blocking IPv4 TCP socket with RAII over Winsock or POSIX sockets, and the local host's
-// name and first IPv4 address.
+// name and the address it resolves to.
 #pragma once
 
 #include <array>
@@ -48,6 +48,9 @@ public:
     TcpSocket Accept();
     // The locally bound port (useful after binding port 0).
     uint16_t LocalPort() const;
+    // The IPv4 addresses of the two ends of a connected socket; empty when not connected.
+    std::optional<Ipv4> LocalAddress() const;
+    std::optional<Ipv4> PeerAddress() const;
 
     // One send call, no flags; bytes sent or -1.
     int Send(std::span<const uint8_t> data);
@@ -93,7 +96,5 @@ void EnsureSocketRuntime();
 std::optional<std::string> LocalHostName(size_t bufferSize = 80);
 // The first IPv4 address of the host entry that `name` resolves to.
 std::optional<Ipv4> ResolveFirstIpv4(const std::string& name);
-// This host's first IPv4 address: the host name resolved. Used for AMS source NetIds.
-std::optional<Ipv4> LocalFirstIpv4();
 
 }  // namespace platform

@@ -50,7 +50,7 @@ bool HasPendingMessage() {
     return it != g_queues.end() && !it->second.empty();
 }
 
-bool PumpOneMessage() {
+bool PumpOnePlainMessage() {
     WindowMessage msg;
     std::shared_ptr<TestWindow> target;
     {
@@ -70,11 +70,6 @@ bool PumpOneMessage() {
         target->onDispatch(msg);
     }
     return true;
-}
-
-void PumpAllMessages() {
-    while (PumpOneMessage()) {
-    }
 }
 
 }  // namespace platform

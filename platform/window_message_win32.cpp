@@ -16,7 +16,7 @@ bool HasPendingMessage() {
     return ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
 }
 
-bool PumpOneMessage() {
+bool PumpOnePlainMessage() {
     MSG msg;
     if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         return false;
@@ -29,11 +29,6 @@ bool PumpOneMessage() {
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
     return true;
-}
-
-void PumpAllMessages() {
-    while (PumpOneMessage()) {
-    }
 }
 
 }  // namespace platform

@@ -34,9 +34,33 @@ std::string AddressText(const platform::Ipv4& ip, uint16_t port) {
            std::to_string(ip[3]) + ":" + std::to_string(port);
 }
 
+std::string NetIdText(const AmsNetId& netId) {
+    std::string text;
+    for (size_t i = 0; i < sizeof netId.b; ++i) {
+        if (i != 0) {
+            text += '.';
+        }
+        text += std::to_string(netId.b[i]);
+    }
+    return text;
+}
+
+// A router with one route serves a frame only when its source NetId is that route's and the
+// connection comes from the address the route names.
+bool Routed(const Faults& faults, const AmsNetId& source,
+            const std::optional<platform::Ipv4>& peer) {
+    if (!faults.route) {
+        return true;
+    }
+    const AmsNetId& route = *faults.route;
+    return source == route && peer &&
+           *peer == platform::Ipv4{route.b[0], route.b[1], route.b[2], route.b[3]};
+}
+
 struct Connection {
     platform::TcpSocket socket;
     std::string peer;
+    std::optional<platform::Ipv4> peerAddress;
     std::thread thread;
     std::atomic<bool> finished{false};
     std::atomic<bool> dropped{false};
@@ -61,10 +85,11 @@ struct Controller::Impl {
     void RebootNow(bool install);
     void ReapConnections(bool all);
     // Runs one frame through the model and logs what it did, both under the lock so the log
-    // tells things in the order they happened; false, and nothing served, while the
-    // controller is going down.
-    bool Handle(const std::string& peer, const ams::AmsHeader& header,
-                std::span<const uint8_t> data, FrameOutcome& outcome, Faults& faults);
+    // tells things in the order they happened. Nothing is served while the controller is going
+    // down, nor a frame the route fault drops.
+    enum class Handled { kServed, kNoRoute, kGoingDown };
+    Handled Handle(const Connection& connection, const ams::AmsHeader& header,
+                   std::span<const uint8_t> data, FrameOutcome& outcome, Faults& faults);
     // stall-download: the connection stays open and unread until it is dropped or the
     // controller stops.
     void Stall(const Connection& connection, int downloads);
@@ -285,6 +310,7 @@ void Controller::Impl::AcceptLoop() {
         socket.SetNoDelay(true);
         auto connection = std::make_shared<Connection>();
         connection->peer = platform::PeerName(socket);
+        connection->peerAddress = socket.PeerAddress();
         connection->socket = std::move(socket);
         {
             std::lock_guard lock(mutex);
@@ -303,23 +329,32 @@ void Controller::Impl::AcceptLoop() {
     model.CurrentStats().listening = false;
 }
 
-bool Controller::Impl::Handle(const std::string& peer, const ams::AmsHeader& header,
-                              std::span<const uint8_t> data, FrameOutcome& outcome,
-                              Faults& faults) {
+Controller::Impl::Handled Controller::Impl::Handle(const Connection& connection,
+                                                   const ams::AmsHeader& header,
+                                                   std::span<const uint8_t> data,
+                                                   FrameOutcome& outcome, Faults& faults) {
+    Handled handled = Handled::kNoRoute;
     {
         std::lock_guard lock(mutex);
         if (model.CurrentStats().rebooting) {
-            return false;
+            return Handled::kGoingDown;
         }
-        outcome = model.Serve(header, data, Clock::now());
-        faults = model.CurrentFaults();
-        log.Request(peer, header, outcome.logDetail);
-        for (const auto& event : outcome.events) {
-            Emit(event);
+        if (!Routed(model.CurrentFaults(), header.source.netId, connection.peerAddress)) {
+            ++model.CurrentStats().framesWithoutRoute;
+            log.Request(connection.peer, header,
+                        "\"dropped\":\"no route for " + NetIdText(header.source.netId) + "\"");
+        } else {
+            outcome = model.Serve(header, data, Clock::now());
+            faults = model.CurrentFaults();
+            log.Request(connection.peer, header, outcome.logDetail);
+            for (const auto& event : outcome.events) {
+                Emit(event);
+            }
+            handled = Handled::kServed;
         }
     }
     Changed();
-    return true;
+    return handled;
 }
 
 void Controller::Impl::Stall(const Connection& connection, int downloads) {
@@ -341,6 +376,7 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
     int downloads = 0;
     std::string closeReason = "closed by the host";
     bool open = true;
+    bool reportedNoRoute = false;
     while (open) {
         {
             std::lock_guard lock(mutex);
@@ -376,10 +412,19 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
             }
             Faults faults;
             FrameOutcome outcome;
-            if (!Handle(connection->peer, header, data, outcome, faults)) {
+            const Handled handled = Handle(*connection, header, data, outcome, faults);
+            if (handled == Handled::kGoingDown) {
                 closeReason = "dropped: the controller is going down";
                 open = false;
                 break;
+            }
+            if (handled == Handled::kNoRoute) {
+                if (!reportedNoRoute) {
+                    Emit("no_route", "no route for " + NetIdText(header.source.netId) + " from " +
+                                         connection->peer + ": its frames are dropped");
+                    reportedNoRoute = true;
+                }
+                continue;
             }
             if (faults.delayMs > 0) {
                 std::unique_lock lock(mutex);

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "ams/ams_types.h"
 #include "platform/tcp_socket.h"
 
 namespace sim {
@@ -38,6 +39,9 @@ struct Faults {
     int installMs = 0;            // after RUN the old firmware runs N ms before the install
     int rebootAfterWrites = 0;    // the N-th parameter write after an install restarts it
     int stallDownload = 0;        // a connection is no longer read after N download frames
+    // A router with this one route: only frames from this source NetId, on a connection from
+    // its first four octets, are served; the rest is dropped unanswered (none set = serve all).
+    std::optional<AmsNetId> route{};
 };
 
 struct Options {
@@ -70,7 +74,8 @@ struct Stats {
     uint64_t stopRequests = 0;
     uint64_t runRequests = 0;
     uint64_t downloadFrames = 0;
-    uint64_t imagesReceived = 0;  // downloads completed by their three closing frames
+    uint64_t framesWithoutRoute = 0;  // dropped under the route fault
+    uint64_t imagesReceived = 0;      // downloads completed by their three closing frames
     uint64_t imagesInstalled = 0;
     uint64_t imagesRejected = 0;
     uint64_t rebootsStarted = 0;

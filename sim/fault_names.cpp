@@ -1,5 +1,6 @@
 #include "sim/fault_names.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -11,9 +12,10 @@ struct FaultName {
     bool Faults::*flag;  // on/off faults
     int Faults::*count;  // counted faults
     const char* help;
+    std::optional<AmsNetId> Faults::*netId = nullptr;  // faults that name an AMS NetId
 };
 
-constexpr std::array<FaultName, 17> kFaultNames{{
+constexpr std::array<FaultName, 18> kFaultNames{{
     {"refuse-connect", &Faults::refuseConnect, nullptr, "the router's TCP port is closed"},
     {"status-error", &Faults::statusError, nullptr,
      "the status block carries a non-zero error code"},
@@ -43,6 +45,9 @@ constexpr std::array<FaultName, 17> kFaultNames{{
      "the N-th parameter write after an install reboots it with factory parameters"},
     {"stall-download", nullptr, &Faults::stallDownload,
      "after N download frames a connection is left open but no longer read"},
+    {"route", nullptr, nullptr,
+     "answers only frames from this NetId on a connection from A.B.C.D; drops the rest",
+     &Faults::route},
 }};
 
 std::optional<int> ParseNumber(const std::string& text, int max) {
@@ -55,6 +60,26 @@ std::optional<int> ParseNumber(const std::string& text, int max) {
     return value;
 }
 
+// N decimal octets separated by dots, nothing else.
+template <size_t N>
+std::optional<std::array<uint8_t, N>> ParseOctets(const std::string& text) {
+    std::array<uint8_t, N> octets{};
+    size_t start = 0;
+    for (size_t i = 0; i < N; ++i) {
+        const size_t dot = i + 1 < N ? text.find('.', start) : text.size();
+        if (dot == std::string::npos || dot == start || dot - start > 3) {
+            return std::nullopt;
+        }
+        const auto octet = ParseNumber(text.substr(start, dot - start), 255);
+        if (!octet) {
+            return std::nullopt;
+        }
+        octets[i] = static_cast<uint8_t>(*octet);
+        start = dot + 1;
+    }
+    return octets;
+}
+
 }  // namespace
 
 bool ApplyFault(const std::string& setting, Faults& faults, std::string& error) {
@@ -63,6 +88,19 @@ bool ApplyFault(const std::string& setting, Faults& faults, std::string& error) 
     for (const auto& f : kFaultNames) {
         if (name != f.name) {
             continue;
+        }
+        if (f.netId != nullptr) {
+            const auto octets = equals == std::string::npos
+                                    ? std::nullopt
+                                    : ParseOctets<6>(setting.substr(equals + 1));
+            if (!octets) {
+                error = "fault " + name + " needs an AMS NetId: " + name + "=A.B.C.D.E.F";
+                return false;
+            }
+            AmsNetId netId{};
+            std::copy(octets->begin(), octets->end(), netId.b);
+            faults.*f.netId = netId;
+            return true;
         }
         if (f.flag != nullptr) {
             if (equals != std::string::npos) {
@@ -92,7 +130,8 @@ bool ApplyFault(const std::string& setting, Faults& faults, std::string& error) 
 std::string FaultHelp() {
     std::string text;
     for (const auto& f : kFaultNames) {
-        std::string left = std::string("  ") + f.name + (f.count != nullptr ? "=N" : "");
+        std::string left = std::string("  ") + f.name +
+                           (f.count != nullptr ? "=N" : (f.netId != nullptr ? "=A.B.C.D.1.1" : ""));
         left.resize(std::max<size_t>(left.size() + 1, 26), ' ');
         text += left + f.help + "\n";
     }
@@ -100,21 +139,7 @@ std::string FaultHelp() {
 }
 
 std::optional<platform::Ipv4> ParseIpv4(const std::string& text) {
-    platform::Ipv4 ip{};
-    size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        const size_t dot = i < 3 ? text.find('.', start) : text.size();
-        if (dot == std::string::npos || dot == start || dot - start > 3) {
-            return std::nullopt;
-        }
-        const auto octet = ParseNumber(text.substr(start, dot - start), 255);
-        if (!octet) {
-            return std::nullopt;
-        }
-        ip[static_cast<size_t>(i)] = static_cast<uint8_t>(*octet);
-        start = dot + 1;
-    }
-    return ip;
+    return ParseOctets<4>(text);
 }
 
 std::optional<std::pair<uint8_t, uint8_t>> ParseVersion(const std::string& text) {

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "ams/ams_header.h"
+#include "device/device_timing.h"
 #include "device/notify_progress.h"
 #include "platform/ads_api.h"
 #include "platform/ads_stream.h"
 #include "platform/window_message.h"
+#include "platform/local_address.h"
 #include "transfer/exchange_ams_frame.h"
 #include "transfer/firmware_image.h"
 #include "transfer/flash_steps.h"
@@ -122,12 +124,14 @@ void ReportStep(int step) {
     }
 }
 
-// Neither result is examined: a controller that ignores the request is still driven on, and
-// the wizard judges the outcome by reconnecting.
+// No result is examined: a controller that ignores the request is still driven on, and the
+// wizard judges the outcome by reconnecting. The port is the request's own, so nothing else
+// can close it under the request, and its time-out bounds the request like any ADS call.
 void RequestPlcState(const AmsAddr& plc, uint16_t adsState) {
-    AdsPortOpen();
-    AdsSyncWriteControlReq(&plc, adsState, 0, 0, nullptr);
-    AdsPortClose();
+    const int32_t port = AdsPortOpenEx();
+    AdsSyncSetTimeoutEx(port, static_cast<int32_t>(device::kAdsCallTimeout.count()));
+    AdsSyncWriteControlReqEx(port, &plc, adsState, 0, 0, nullptr);
+    AdsPortCloseEx(port);
 }
 
 void PumpWizardQueue() {
@@ -233,7 +237,10 @@ int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
     if (!hostAddress) {
         return FLASH_ERR_HOST_ADDRESS;
     }
-    const AmsAddr source{ams::NetIdFromIpv4(*hostAddress), kFlashSourcePort};
+    // The controller's router knows this host by the address the connection comes from, which
+    // on a PC with several networks need not be the host name's first.
+    const AmsAddr source{ams::NetIdFromIpv4(platform::AddressTowardPeer(socket, *hostAddress)),
+                         kFlashSourcePort};
     ReportStep(FLASH_STEP_CONNECTED);
 
     socket.SetReceiveTimeout(kReplyTimeout);

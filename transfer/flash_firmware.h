@@ -3,11 +3,8 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
-#include <optional>
-#include <string>
 
-#include "platform/tcp_socket.h"
+#include "platform/local_address.h"
 
 // Results of FlashFirmware.
 inline constexpr int FLASH_DONE = 1;               // all 47 frames sent, RUN requested
@@ -20,11 +17,9 @@ inline constexpr int FLASH_ERR_HOST_ADDRESS = -4;  // this host's name did not r
 inline constexpr int FLASH_ERR_INCOMPLETE = -5;
 
 // Where the sequence learns this host's name and its first IPv4 address, which form the
-// frames' source NetId. The system's is the default; tests substitute failing ones.
-struct LocalAddressSource {
-    std::function<std::optional<std::string>()> hostName;
-    std::function<std::optional<platform::Ipv4>(const std::string&)> firstIpv4;
-};
+// frames' source NetId where the download connection cannot tell its own local address. The
+// system's is the default; tests substitute others.
+using LocalAddressSource = platform::HostLookup;
 LocalAddressSource SystemLocalAddressSource();
 
 // The flash's own time limits. Each blocking call is bounded by the ADS time-out, so the

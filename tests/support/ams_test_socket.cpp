@@ -63,4 +63,12 @@ bool WaitForPeerClose(platform::TcpSocket& socket, std::chrono::milliseconds lim
     }
 }
 
+std::optional<platform::Ipv4> AddressFacing(const platform::Ipv4& address, uint16_t port) {
+    platform::TcpSocket socket = platform::TcpSocket::Create();
+    if (!socket.Connect(address, port, std::chrono::milliseconds(2000))) {
+        return std::nullopt;
+    }
+    return socket.LocalAddress();
+}
+
 }  // namespace corvane::test

@@ -36,4 +36,9 @@ bool SendByteByByte(platform::TcpSocket& socket, std::span<const uint8_t> bytes)
 // Reads and drops until the peer closes its side (true) or `limit` passes (false).
 bool WaitForPeerClose(platform::TcpSocket& socket, std::chrono::milliseconds limit);
 
+// The address this host reaches the router at `address` from: the local end of a connection to
+// it, as the router sees the connection come from.
+std::optional<platform::Ipv4> AddressFacing(const platform::Ipv4& address,
+                                            uint16_t port = ams::kRouterTcpPort);
+
 }  // namespace corvane::test

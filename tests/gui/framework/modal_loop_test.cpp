@@ -11,6 +11,7 @@
 #include "framework/button.h"
 #include "framework/dialog.h"
 #include "framework/message_map_entries.h"
+#include "platform/window_message.h"
 #include "resources/resource.h"
 
 namespace {
@@ -56,6 +57,8 @@ public:
     LoopDialog() : CDialog(IDD_KESTRUP_DIALOG) {}
     FilteringButton next;
     bool endDuringInit = false;
+    bool pumpInHandler = false;
+    std::vector<UINT> receivedWhilePumping;
 
 protected:
     void DoDataExchange(CDataExchange* exchange) override { DDX_Control(exchange, IDC_NEXT, next); }
@@ -65,17 +68,29 @@ protected:
             EndDialog(77);
             return TRUE;
         }
+        if (pumpInHandler) {
+            PostMessage(WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_CLICKED), 0);
+            return TRUE;
+        }
         next.PostMessage(WM_SWALLOWED);
         next.PostMessage(WM_REWRITTEN_FROM);
         PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED), 0);
         return TRUE;
     }
     void OnCancelButton() { EndDialog(42); }
+    // Waits inside a handler the way the device link's exchange does, moving the queue.
+    void OnNextButton() {
+        next.PostMessage(WM_REWRITTEN_FROM);
+        platform::PumpAllMessages();
+        receivedWhilePumping = next.received;
+        EndDialog(43);
+    }
     DECLARE_MESSAGE_MAP()
 };
 // clang-format off
 BEGIN_MESSAGE_MAP(LoopDialog, CDialog)
     MapCommand<IDC_CANCEL, &ThisClass::OnCancelButton>(),
+    MapCommand<IDC_NEXT, &ThisClass::OnNextButton>(),
 END_MESSAGE_MAP()
 // clang-format on
 
@@ -95,6 +110,13 @@ TEST_F(ModalLoop, PreTranslateMessageCanSwallowOrRewriteBeforeTheWindowSeesIt) {
         dialog.next.pretranslated.end());
     EXPECT_EQ(dialog.next.received, (std::vector<UINT>{WM_REWRITTEN_TO}));
     EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
+}
+
+TEST_F(ModalLoop, MessagesPumpedInsideAHandlerArePreTranslatedToo) {
+    LoopDialog dialog;
+    dialog.pumpInHandler = true;
+    EXPECT_EQ(dialog.DoModal(), 43);
+    EXPECT_EQ(dialog.receivedWhilePumping, (std::vector<UINT>{WM_REWRITTEN_TO}));
 }
 
 TEST_F(ModalLoop, EndDialogDuringInitialisationEndsWithoutWaiting) {

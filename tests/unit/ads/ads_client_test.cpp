@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "platform/ads_client_testing.h"
 #include "platform/tcp_socket.h"
 #include "sim/controller.h"
+#include "tests/support/ams_test_socket.h"
 #include "tests/support/test_address.h"
 
 namespace {
@@ -67,14 +70,45 @@ TEST_F(AdsClientTest, PortOpensFrom0x8000AndEveryCallNeedsIt) {
     EXPECT_EQ(AdsPortClose(), 0);
 }
 
-TEST_F(AdsClientTest, LocalAddressIsFirstIpv4ThenOneOneAndTheOpenPort) {
+// Until the port has reached a controller the host name's first address stands in; from then
+// on its requests come from the address the connection leaves from, whatever the name says.
+TEST_F(AdsClientTest, LocalAddressIsTheConnectionsOwnOnceThePortHasReachedTheController) {
+    const platform::Ipv4 foreign{10, 99, 0, 5};
+    AdsClientSetHostLookupForTests({[] { return std::optional<std::string>("service-pc"); },
+                                    [&](const std::string&) { return std::optional(foreign); }});
+    StartSimulator();
     const int32_t port = AdsPortOpen();
     AmsAddr local{};
     ASSERT_EQ(AdsGetLocalAddress(&local), 0);
-    const auto ip = platform::LocalFirstIpv4().value_or(platform::Ipv4{127, 0, 0, 1});
-    EXPECT_EQ(local.netId, ams::NetIdFromIpv4(ip));
+    EXPECT_EQ(local.netId, ams::NetIdFromIpv4(foreign));
     EXPECT_EQ(local.port, port);
     EXPECT_EQ(AdsGetLocalAddress(nullptr), ADSERR_CLIENT_INVALIDPARM);
+
+    ASSERT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_RUN, 0, 0, nullptr), 0);
+    ASSERT_EQ(AdsGetLocalAddress(&local), 0);
+    const auto facing = corvane::test::AddressFacing(TestOctets());
+    ASSERT_TRUE(facing);
+    EXPECT_EQ(local.netId, ams::NetIdFromIpv4(*facing));
+}
+
+// Every port has its own number and time-out; ports talking to one controller share its
+// connection, and closing one port ends neither another port's call nor its connection.
+TEST_F(AdsClientTest, PortsAreIndependentButShareTheControllersConnection) {
+    options_.faults.delayMs = 300;
+    auto& simulator = StartSimulator();
+    const int32_t quick = AdsPortOpenEx();
+    const int32_t patient = AdsPortOpenEx();
+    ASSERT_EQ(AdsSyncSetTimeoutEx(quick, 100), 0);
+    std::atomic<int32_t> patientResult{-1};
+    std::thread call(
+        [&] { patientResult = AdsSyncWriteControlReqEx(patient, &plc_, 6, 0, 0, nullptr); });
+    EXPECT_EQ(AdsSyncWriteControlReqEx(quick, &plc_, 5, 0, 0, nullptr), ADSERR_CLIENT_SYNCTIMEOUT);
+    EXPECT_EQ(AdsPortCloseEx(quick), 0);
+    call.join();
+    EXPECT_EQ(patientResult.load(), 0);
+    EXPECT_EQ(AdsSyncWriteControlReqEx(quick, &plc_, 5, 0, 0, nullptr), ADSERR_CLIENT_PORTNOTOPEN);
+    EXPECT_EQ(simulator.stats().connectionsAccepted, 1u);
+    EXPECT_NE(AdsPortOpenEx(), quick) << "a closed number is not handed out again at once";
 }
 
 TEST_F(AdsClientTest, TimeoutSettingNeedsTheOpenPortAndAPositiveValue) {

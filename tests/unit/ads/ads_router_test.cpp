@@ -61,10 +61,10 @@ TEST_F(AdsRouterTest, ReadRequestIsAnAdsCommandFromTheOpenPort) {
         }
         c.WaitForClientClose();
     });
-    AmsAddr local{};
-    ASSERT_EQ(AdsGetLocalAddress(&local), 0);
     std::array<uint8_t, 4> out{};
     ASSERT_EQ(Read4(out), 0);
+    AmsAddr local{};
+    ASSERT_EQ(AdsGetLocalAddress(&local), 0);
     EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()), kPayload);
     AdsClientResetForTests();
     router_.reset();  // joins the script: `seen` is settled

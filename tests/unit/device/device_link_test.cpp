@@ -16,10 +16,10 @@
 #include "device/device_timing.h"
 #include "device/mailbox_record.h"
 #include "device/plc_memory.h"
-#include "device/worker_thread.h"
 #include "platform/ads_api.h"
 #include "platform/ads_client_testing.h"
 #include "sim/controller.h"
+#include "tests/support/ams_test_socket.h"
 #include "tests/support/test_address.h"
 #include "tests/unit/device/device_test_support.h"
 
@@ -48,7 +48,9 @@ protected:
             link_->Shutdown();
             link_.reset();
         }
-        EXPECT_TRUE(device::WaitForWorkersToEnd(kPatience)) << "a polling worker was left";
+        // The test's own default port aside, the session's port went with its worker.
+        AdsPortClose();
+        EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u) << "a polling worker was left";
         AdsClientResetForTests();
         instrument_.reset();
     }
@@ -79,11 +81,12 @@ protected:
             kPatience));
     }
 
-    // The request standing in the PLC's command block, read over ADS beside the link (whose
-    // session keeps the process's ADS port open).
+    // The request standing in the PLC's command block, read over ADS beside the link, on the
+    // process's default port (the session has a port of its own).
     device::MailboxRecord PlcCommandBlock() {
         const auto o = corvane::test::TestOctets();
         AmsAddr plc{ams::NetIdFromIpv4(o), ams::kPlcRuntimePort};
+        AdsPortOpen();
         device::MailboxRecord block{};
         EXPECT_EQ(AdsSyncReadReq(&plc, device::kPlcMemoryIndexGroup, device::kCommandBlockOffset,
                                  static_cast<uint32_t>(block.size()), block.data()),
@@ -112,17 +115,19 @@ protected:
     std::unique_ptr<CDeviceLink> link_;
 };
 
-TEST_F(DeviceLinkTest, ConnectLearnsTheVersionAndRegistersThisHost) {
+TEST_F(DeviceLinkTest, ConnectLearnsTheVersionAndRegistersTheAddressFacingTheInstrument) {
+    // The host name resolves first to an address on another network.
+    AdsClientSetHostLookupForTests({[] { return std::optional<std::string>("service-pc"); },
+                                    [](const std::string&) {
+                                        return std::optional(platform::Ipv4{10, 99, 0, 5});
+                                    }});
     ASSERT_EQ(Connect(), -1);
     EXPECT_EQ(link_->GetParameter(PARAM_FIRMWARE_VERSION), 3.1f);
     EXPECT_EQ(link_->GetState(), 1);
 
-    AmsAddr local{};
-    ASSERT_EQ(AdsGetLocalAddress(&local), ADSERR_NOERR);
     const auto host = instrument_->stats().lastRegisteredHost;
     ASSERT_TRUE(host.has_value());
-    EXPECT_EQ(*host, (platform::Ipv4{local.netId.b[0], local.netId.b[1], local.netId.b[2],
-                                     local.netId.b[3]}));
+    EXPECT_EQ(host, corvane::test::AddressFacing(corvane::test::TestOctets()));
     EXPECT_EQ(Received(CMD_GET_PARAMETER), 1u);
     EXPECT_EQ(Received(CMD_REGISTER_HOST), 1u);
     // Version then registration: sequence numbers 1 and 2.
@@ -177,8 +182,8 @@ TEST_F(DeviceLinkTest, CloseThenReconnectStartsSequenceNumbersAgain) {
     EXPECT_EQ(Received(CMD_RELEASE), 1u);
     EXPECT_EQ(link_->GetState(), -1);
     EXPECT_EQ(link_->GetParameter(PARAM_FIRMWARE_VERSION), -1.0f);
-    ASSERT_TRUE(device::WaitForWorkersToEnd(kPatience));
 
+    // At once: Connect waits for the ending worker of the session before.
     ASSERT_EQ(Connect(), -1);
     EXPECT_EQ(Received(CMD_GET_PARAMETER), 2u);
     EXPECT_EQ(Received(CMD_REGISTER_HOST), 2u);
@@ -208,11 +213,10 @@ TEST_P(StatusErrorAtConnect, AnyNonZeroByteRefusesTheConnection) {
     instrument_->SetErrorCode(GetParam());
     EXPECT_EQ(Connect(), 0);
     EXPECT_EQ(link_->GetState(), -1);
-    EXPECT_EQ(device::RunningWorkerCount(), 0u);
     EXPECT_EQ(instrument_->stats().commandBlockWrites, 0u);
     EXPECT_THAT(recorder_.Seen(), ElementsAre(Event(DEVEVT_LINK, 4)));
     // The port went with the refusal: nothing is left open for Close.
-    EXPECT_EQ(AdsPortClose(), ADSERR_CLIENT_PORTNOTOPEN);
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(ErrorBytes, StatusErrorAtConnect,
@@ -222,9 +226,8 @@ TEST_F(DeviceLinkTest, UnreachableControllerFailsWithoutEvents) {
     const auto nobody = corvane::test::TestOctets(1);
     EXPECT_EQ(link_->Connect(nobody[0], nobody[1], nobody[2], nobody[3]), 0);
     EXPECT_EQ(link_->GetState(), -1);
-    EXPECT_EQ(device::RunningWorkerCount(), 0u);
     EXPECT_TRUE(recorder_.Seen().empty());
-    EXPECT_EQ(AdsPortClose(), ADSERR_CLIENT_PORTNOTOPEN);
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
 }
 
 TEST_F(DeviceLinkTest, SilentMailboxFailsConnectAndTheWorkerWindsDown) {
@@ -233,7 +236,7 @@ TEST_F(DeviceLinkTest, SilentMailboxFailsConnectAndTheWorkerWindsDown) {
     instrument_->SetFaults(faults);
     EXPECT_EQ(Connect(), 0);
     EXPECT_EQ(link_->GetState(), -1);
-    ASSERT_TRUE(device::WaitForWorkersToEnd(kPatience));
+    ASSERT_TRUE(recorder_.PumpUntilSeen(Event(DEVEVT_LINK, 2), kPatience));
     EXPECT_THAT(recorder_.Seen(), ElementsAre(Event(DEVEVT_STATE, 1), Event(DEVEVT_TIMEOUT, 1),
                                               Event(DEVEVT_LINK, 2)));
     // The worker closed the port; Close only forgets it.
@@ -253,15 +256,15 @@ TEST_F(DeviceLinkTest, UnansweredRegistrationFailsConnectButKeepsTheSession) {
 
     EXPECT_EQ(link_->Close(), -1);
     EXPECT_EQ(link_->GetState(), -1);
-    ASSERT_TRUE(device::WaitForWorkersToEnd(kPatience));
     // Close had closed the port already, so the worker's own closing reports an error.
+    ASSERT_TRUE(recorder_.PumpUntilSeen(Event(DEVEVT_LINK, 5), kPatience));
     EXPECT_THAT(LinkEvents(), ElementsAre(Event(DEVEVT_TIMEOUT, 1), Event(DEVEVT_LINK, 5)));
 }
 
 TEST_F(DeviceLinkTest, ShutdownClosesWaitsAndReportsInOrder) {
     ASSERT_EQ(Connect(), -1);
     link_->Shutdown();
-    EXPECT_EQ(device::RunningWorkerCount(), 0u);
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
     EXPECT_EQ(Received(CMD_RELEASE), 1u);
     EXPECT_THAT(recorder_.Seen(),
                 ElementsAre(Event(DEVEVT_STATE, 1), Event(DEVEVT_LINK, 5), Closed()));
@@ -281,10 +284,9 @@ TEST_F(DeviceLinkTest, UnansweredReleaseKeepsTheSessionButShutdownStillEndsIt) {
     EXPECT_EQ(link_->GetState(), 4);
 
     link_->Shutdown();
-    EXPECT_EQ(device::RunningWorkerCount(), 0u);
     // The worker stopped polling and closed the port itself.
     const uint64_t reads = Reads();
-    EXPECT_EQ(AdsPortClose(), ADSERR_CLIENT_PORTNOTOPEN);
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
     EXPECT_THAT(LinkEvents(), ElementsAre(Event(DEVEVT_TIMEOUT, 1), Event(DEVEVT_TIMEOUT, 1),
                                           Event(DEVEVT_LINK, 2), Closed()));
     EXPECT_EQ(Reads(), reads);
@@ -300,7 +302,7 @@ TEST_F(DeviceLinkTest, DroppedConnectionEndsTheSession) {
     faults.dropAfter = 1;
     instrument_->SetFaults(faults);
 
-    ASSERT_TRUE(device::WaitForWorkersToEnd(kPatience));
+    ASSERT_TRUE(recorder_.PumpUntilSeen(Event(DEVEVT_LINK, 2), kPatience));
     EXPECT_EQ(link_->GetState(), -1);
     EXPECT_THAT(LinkEvents(), ElementsAre(Event(DEVEVT_LINK, 3), Event(DEVEVT_LINK, 2)));
     // Later requests fail at once: they do not wait for an answer into the time-out.
@@ -447,6 +449,7 @@ TEST_F(DeviceLinkTest, AnswerForAnotherParameterIsNoValue) {
         answer[15] = 0x3F;  // 0.5f
         const auto o = corvane::test::TestOctets();
         const AmsAddr plc{ams::NetIdFromIpv4(o), ams::kPlcRuntimePort};
+        AdsPortOpen();
         AdsSyncWriteReq(&plc, device::kPlcMemoryIndexGroup, device::kResponseBlockOffset,
                         static_cast<uint32_t>(answer.size()), answer.data());
     });
@@ -512,14 +515,14 @@ TEST_F(DeviceLinkTest, NothingIsPostedWithoutANotificationWindow) {
     instrument_->SetFaults(faults);
     EXPECT_EQ(link_->GetParameter(0), -1.0f);
     link_->Shutdown();
-    EXPECT_EQ(device::RunningWorkerCount(), 0u);
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
     EXPECT_EQ(recorder_.Seen().size(), 1u);
 }
 
 TEST_F(DeviceLinkTest, LinkDroppedWithoutShutdownStillEndsItsSession) {
     ASSERT_EQ(Connect(), -1);
     link_.reset();
-    EXPECT_EQ(device::RunningWorkerCount(), 0u);
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
     EXPECT_EQ(Received(CMD_RELEASE), 1u);
     EXPECT_THAT(recorder_.Seen(),
                 ElementsAre(Event(DEVEVT_STATE, 1), Event(DEVEVT_LINK, 5), Closed()));
@@ -537,9 +540,10 @@ TEST_F(DeviceLinkTest, WorkerLetGoByShutdownEndsAloneAndNeverReachesTheGoneLink)
         link_->Shutdown();
         link_.reset();
     }
-    ASSERT_TRUE(device::WaitForWorkersToEnd(kPatience));
-    // It ran to its end and closed the port.
-    EXPECT_EQ(AdsPortClose(), ADSERR_CLIENT_PORTNOTOPEN);
+    // It runs to its end and closes the port, and with it the connection.
+    ASSERT_TRUE(instrument_->WaitFor([](const sim::Stats& st) { return st.connectionsClosed == 1; },
+                                     kPatience));
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
     // Its end report reached the window only if it was posted before the link went.
     const auto events = LinkEvents();
     ASSERT_FALSE(events.empty());
@@ -549,24 +553,30 @@ TEST_F(DeviceLinkTest, WorkerLetGoByShutdownEndsAloneAndNeverReachesTheGoneLink)
                                                          Event(DEVEVT_LINK, 2), Closed())));
 }
 
-TEST_F(DeviceLinkTest, NewSessionWaitsForTheEndingWorkerOfTheLastOne) {
+// A worker let go while its call is held up ends later and closes its own session's port and
+// nothing else: neither the port a flash opened meanwhile nor a new link's.
+TEST_F(DeviceLinkTest, EndingWorkerClosesOnlyItsOwnSessionsPort) {
     ASSERT_EQ(Connect(), -1);
-    sim::Faults faults;
-    faults.releaseSilent = true;
-    instrument_->SetFaults(faults);
+    sim::Faults slow;
+    slow.releaseSilent = true;
+    slow.delayMs = 300;
+    instrument_->SetFaults(slow);
     {
         device::ScopedDeviceTimingForTesting hurried(100ms, 0ms);
         link_->Shutdown();
     }
+    const int32_t flashPort = AdsPortOpenEx();
     instrument_->SetFaults(sim::Faults{});
-    // A new link on the same process-wide ADS port: the old worker closes the port as it
-    // ends, which must come before the new session opens it, or the new one loses it.
-    link_ = std::make_unique<CDeviceLink>();
-    ASSERT_EQ(Connect(), -1);
-    LetWorkerCycle(5);
-    EXPECT_EQ(link_->GetState(), 1);
-    EXPECT_EQ(link_->GetParameter(0), instrument_->FloatParameter(0));
-    EXPECT_EQ(link_->Close(), -1);
+    CDeviceLink other;
+    const auto o = corvane::test::TestOctets();
+    ASSERT_EQ(other.Connect(o[0], o[1], o[2], o[3]), -1);
+
+    ASSERT_TRUE(recorder_.PumpUntilSeen(Event(DEVEVT_LINK, 2), kPatience));
+    const AmsAddr plc{ams::NetIdFromIpv4(o), ams::kPlcRuntimePort};
+    EXPECT_EQ(AdsSyncWriteControlReqEx(flashPort, &plc, ADSSTATE_RUN, 0, 0, nullptr), ADSERR_NOERR);
+    EXPECT_EQ(AdsPortCloseEx(flashPort), ADSERR_NOERR);
+    EXPECT_EQ(other.GetParameter(0), instrument_->FloatParameter(0));
+    EXPECT_EQ(other.Close(), -1);
 }
 
 }  // namespace

@@ -35,11 +35,15 @@ protected:
         instrument_ = std::make_unique<sim::Controller>(corvane::test::InstrumentOptions());
         ASSERT_TRUE(instrument_->Start()) << instrument_->LastError();
         plc_ = AmsAddr{ams::NetIdFromIpv4(corvane::test::TestOctets()), ams::kPlcRuntimePort};
-        AdsSyncSetTimeoutEx(AdsPortOpen(), 2000);
+        // The session's port is the process's default one here, so the test can read beside
+        // the worker and see the worker close it.
+        const int32_t port = AdsPortOpen();
+        AdsSyncSetTimeoutEx(port, 2000);
         link_.SetNotificationWindow(recorder_.window());
         session_->owner = &link_;
         std::lock_guard lock(DeviceLock);
         session_->controllerAddress = plc_;
+        session_->port = port;
     }
     void TearDown() override {
         EndWorker();

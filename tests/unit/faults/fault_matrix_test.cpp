@@ -15,6 +15,7 @@
 #include "device/device_timing.h"
 #include "platform/ads_client_testing.h"
 #include "platform/sleeper.h"
+#include "tests/support/ams_test_socket.h"
 #include "tests/support/test_address.h"
 #include "tests/unit/faults/run_harness.h"
 
@@ -48,6 +49,11 @@ struct FaultCase {
     // The run's phase limits are divided by this; an instrument that takes its time in real
     // seconds needs them longer.
     int timingDivisor = kTestTimingDivisor;
+    // What the host-name look-up answers, for the ADS client and the flash alike; none set: the
+    // system's.
+    std::optional<platform::Ipv4> hostAddress{};
+    // The instrument's router has one route: for the address this host reaches it from.
+    bool strictRoute = false;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
@@ -186,6 +192,11 @@ const FaultCase kCases[] = {
      .maxTransfers = MAX_FLASH_ATTEMPTS,
      .kept = Kept::kInstrumentGone,
      .reachable = false},
+    // A PC with several networks whose host name resolves to an address facing elsewhere
+    // first, and a controller with a route for the address facing it only.
+    {.name = "HostNameFacesAnotherNetworkRouteOnlyForTheFacingOne",
+     .hostAddress = platform::Ipv4{10, 99, 0, 5},
+     .strictRoute = true},
 };
 
 class FaultMatrixTest : public ::testing::TestWithParam<FaultCase> {
@@ -221,9 +232,22 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     ASSERT_TRUE(instrument.Start()) << instrument.LastError();
     GiveKnownParameters(instrument);
     const CarriedParameters before = ReadCarried(instrument);
+    std::optional<platform::Ipv4> facing;
+    if (c.strictRoute) {
+        facing = AddressFacing(TestOctets());
+        ASSERT_TRUE(facing);
+        sim::Faults faults = c.faults;
+        faults.route = ams::NetIdFromIpv4(*facing);
+        instrument.SetFaults(faults);
+    }
+    LocalAddressSource local = SystemLocalAddressSource();
+    if (c.hostAddress) {
+        local.firstIpv4 = [address = *c.hostAddress](const std::string&) { return address; };
+        AdsClientSetHostLookupForTests(local);
+    }
 
     const RunTiming timing = RunTiming{}.Shortened(c.timingDivisor);
-    const RunResult result = RunWholeUpdate(TestOctets(), timing);
+    const RunResult result = RunWholeUpdate(TestOctets(), timing, local);
 
     const bool succeeds = c.texts.empty();
     EXPECT_EQ(result.ok, succeeds);
@@ -266,6 +290,12 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
             EXPECT_FALSE(result.ok);
             EXPECT_FALSE(stats.listening);
             break;
+    }
+    // Every frame, ADS request or download record, came from the address facing the
+    // instrument, with it as its source NetId; so did the registration.
+    EXPECT_EQ(stats.framesWithoutRoute, 0u);
+    if (succeeds) {
+        EXPECT_EQ(stats.lastRegisteredHost, facing ? facing : AddressFacing(TestOctets()));
     }
     // A run that ended before its transfer never touched the PLC or the download.
     if (result.transfers == 0) {

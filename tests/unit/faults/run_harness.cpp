@@ -5,7 +5,6 @@
 #include "app/wizard_constants.h"
 #include "device/device_messages.h"
 #include "device/notify_progress.h"
-#include "transfer/flash_firmware.h"
 
 namespace corvane::test {
 
@@ -60,13 +59,14 @@ std::string Describe(const CarriedParameters& p) {
     return out.str();
 }
 
-RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, const RunTiming& timing) {
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, const RunTiming& timing,
+                         const LocalAddressSource& local) {
     HarnessView view(address);
     RunResult result;
     UpdateRunOptions options;
-    options.flash = [&result](int a, int b, int c, int d, auto notAfter) {
+    options.flash = [&result, &local](int a, int b, int c, int d, auto notAfter) {
         ++result.transfers;
-        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
+        return FlashFirmware(a, b, c, d, local, notAfter);
     };
     options.timing = timing;
     const auto start = std::chrono::steady_clock::now();

@@ -13,6 +13,7 @@
 #include "app/update_run.h"
 #include "platform/window_message.h"
 #include "sim/controller.h"
+#include "transfer/flash_firmware.h"
 
 namespace corvane::test {
 
@@ -68,9 +69,11 @@ struct RunResult {
 // The run's phase limits as the tests shorten them.
 inline constexpr int kTestTimingDivisor = 20;
 
-// One whole update against the instrument at `address`, through FlashFirmware, counting the
-// transfers and timing it. The caller installs the shortened sleeper.
+// One whole update against the instrument at `address`, through FlashFirmware with `local` as
+// its host-name look-up, counting the transfers and timing it. The caller installs the
+// shortened sleeper.
 RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address,
-                         const RunTiming& timing = RunTiming{}.Shortened(kTestTimingDivisor));
+                         const RunTiming& timing = RunTiming{}.Shortened(kTestTimingDivisor),
+                         const LocalAddressSource& local = SystemLocalAddressSource());
 
 }  // namespace corvane::test

@@ -14,7 +14,7 @@ TEST(SimFaultNames, EveryFaultIsReachableByName) {
          {"refuse-connect", "status-error", "mailbox-silent", "release-silent", "register-silent",
           "busy", "drop-after=3", "delay-ms=250", "download-silent", "download-error",
           "download-drop-after=7", "reject-image", "never-return", "busy-after-reboot-ms=900",
-          "install-ms=4000", "reboot-after-writes=2", "stall-download=5"}) {
+          "install-ms=4000", "reboot-after-writes=2", "stall-download=5", "route=10.99.0.5.1.1"}) {
         EXPECT_TRUE(sim::ApplyFault(setting, f, error)) << setting << ": " << error;
     }
     EXPECT_TRUE(f.refuseConnect && f.statusError && f.mailboxSilent && f.releaseSilent &&
@@ -25,12 +25,15 @@ TEST(SimFaultNames, EveryFaultIsReachableByName) {
     EXPECT_EQ(f.downloadDropAfter, 7);
     EXPECT_EQ(f.busyAfterRebootMs, 900);
     EXPECT_EQ(std::tie(f.installMs, f.rebootAfterWrites, f.stallDownload), std::tuple(4000, 2, 5));
+    EXPECT_TRUE(f.route && *f.route == (AmsNetId{{10, 99, 0, 5, 1, 1}}));
     EXPECT_NE(sim::FaultHelp().find("busy-after-reboot-ms=N"), std::string::npos);
+    EXPECT_NE(sim::FaultHelp().find("route=A.B.C.D.1.1"), std::string::npos);
 }
 
 TEST(SimFaultNames, BadSettingsAreRefusedWithAReason) {
     for (const char* setting : {"", "nope", "busy=1", "drop-after", "drop-after=", "drop-after=x",
-                                "drop-after=-2", "delay-ms=1e3", "delay-ms=99999999999"}) {
+                                "drop-after=-2", "delay-ms=1e3", "delay-ms=99999999999", "route",
+                                "route=10.99.0.5", "route=10.99.0.5.1.256"}) {
         sim::Faults f;
         std::string error;
         EXPECT_FALSE(sim::ApplyFault(setting, f, error)) << setting;

@@ -1,8 +1,12 @@
 // Network faults of the simulated controller, and hostile clients that must never bring it down.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
+#include <tuple>
 
+#include "tests/support/ams_test_socket.h"
 #include "tests/unit/sim/raw_client.h"
 #include "tests/unit/sim/sim_fixture.h"
 
@@ -192,6 +196,27 @@ TEST_F(SimFaultTest, MalformedRequestsAreAnsweredWithInvalidData) {
     reply = client.NextReply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->data, (Bytes{0x01, 0x07, 0, 0})) << "an ADS state it does not serve";
+}
+
+// A router with one route serves only frames from that NetId on a connection from its address;
+// everything else is dropped unanswered, as a router without a route for it drops it.
+TEST_F(SimFaultTest, RouteServesOnlyItsNetIdFromItsAddress) {
+    auto& simulator = Start();
+    const AmsNetId here = ams::NetIdFromIpv4(corvane::test::AddressFacing(TestOctets()).value());
+    const AmsNetId elsewhere{{10, 99, 0, 5, 1, 1}};
+    // route, source NetId, answered
+    for (const auto& [route, source, answered] :
+         {std::tuple{here, here, true}, std::tuple{here, elsewhere, false},
+          std::tuple{elsewhere, elsewhere, false}}) {
+        simulator.SetFaults(sim::Faults{.route = route});
+        RawClient client(TestOctets());
+        Bytes frame = Request(2, Bytes{0x20, 0x40, 0, 0, 0xA4, 0, 0, 0, 4, 0, 0, 0});
+        std::copy(std::begin(source.b), std::end(source.b), frame.begin() + 14);
+        ASSERT_TRUE(client.SendBytes(frame));
+        EXPECT_EQ(client.NextReply(answered ? 5000ms : 300ms).has_value(), answered);
+    }
+    EXPECT_TRUE(
+        simulator.WaitFor([](const sim::Stats& st) { return st.framesWithoutRoute == 2; }, 5s));
 }
 
 }  // namespace

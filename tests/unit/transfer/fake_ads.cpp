@@ -37,38 +37,34 @@ std::string FormatAmsAddr(const AmsAddr& addr) {
 
 using corvane::test::FlowLog;
 
-int32_t AdsPortOpen() {
-    FlowLog().push_back("AdsPortOpen");
-    return 0x8000;
+namespace {
+constexpr int32_t kPort = 0x8000;
 }
 
-int32_t AdsPortClose() {
-    FlowLog().push_back("AdsPortClose");
+int32_t AdsPortOpenEx() {
+    FlowLog().push_back("AdsPortOpenEx");
+    return kPort;
+}
+
+int32_t AdsPortCloseEx(int32_t port) {
+    FlowLog().push_back("AdsPortCloseEx " + std::to_string(port));
     return ADSERR_NOERR;
 }
 
-int32_t AdsSyncWriteControlReq(const AmsAddr* pAddr, uint16_t adsState, uint16_t devState,
-                               uint32_t length, const void* pData) {
-    FlowLog().push_back("WriteControl " + std::to_string(adsState) + " " +
-                        std::to_string(devState) + " " + std::to_string(length) + " " +
+int32_t AdsSyncSetTimeoutEx(int32_t port, int32_t timeoutMs) {
+    FlowLog().push_back("AdsSyncSetTimeoutEx " + std::to_string(port) + " " +
+                        std::to_string(timeoutMs));
+    return ADSERR_NOERR;
+}
+
+int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t adsState,
+                                 uint16_t devState, uint32_t length, const void* pData) {
+    FlowLog().push_back("WriteControl " + std::to_string(port) + " " + std::to_string(adsState) +
+                        " " + std::to_string(devState) + " " + std::to_string(length) + " " +
                         (pData == nullptr ? "null" : "data") + " " +
                         corvane::test::FormatAmsAddr(*pAddr));
     if (corvane::test::Hook()) {
         corvane::test::Hook()(adsState);
     }
     return ADSERR_NOERR;
-}
-
-// The flash uses none of these; they are here so the real client is never linked beside this.
-int32_t AdsGetLocalAddress(AmsAddr*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncSetTimeoutEx(int32_t, int32_t) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncReadReq(const AmsAddr*, uint32_t, uint32_t, uint32_t, void*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
-}
-int32_t AdsSyncWriteReq(const AmsAddr*, uint32_t, uint32_t, uint32_t, const void*) {
-    return ADSERR_CLIENT_PORTNOTOPEN;
 }

@@ -11,7 +11,8 @@
 
 namespace corvane::test {
 
-// Entries such as "AdsPortOpen", "WriteControl 6 0 0 null 127.13.4.5.1.1:800", "AdsPortClose".
+// Entries such as "AdsPortOpenEx", "AdsSyncSetTimeoutEx 32768 2000",
+// "WriteControl 32768 6 0 0 null 127.13.4.5.1.1:800", "AdsPortCloseEx 32768".
 std::vector<std::string>& FlowLog();
 void ClearFlowLog();
 

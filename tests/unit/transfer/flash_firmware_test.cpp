@@ -26,6 +26,7 @@ using corvane::test::TestOctets;
 using Bytes = std::vector<uint8_t>;
 
 constexpr std::chrono::seconds kDeadline{10};
+// The host name's first address, on a network other than the controller's.
 const platform::Ipv4 kHostAddress{10, 20, 30, 40};
 
 LocalAddressSource FixedHost() {
@@ -53,15 +54,15 @@ void Le32(Bytes& b, uint32_t v) {
     Le16(b, v >> 16);
 }
 
-// A download frame as the controller must see it: from this host's NetId + 1.1 port 32779 to
-// the controller's NetId + 1.1 port 800, state flags and error code 0.
-Bytes DownloadFrame(uint16_t commandId, uint32_t invokeId, const Bytes& data) {
+// A download frame as the controller must see it: from the address the connection comes from
+// + 1.1 port 32779 to the controller's NetId + 1.1 port 800, state flags and error code 0.
+Bytes DownloadFrame(const platform::Ipv4& from, uint16_t commandId, uint32_t invokeId,
+                    const Bytes& data) {
     const platform::Ipv4 c = TestOctets();
     Bytes b{0, 0};
     Le32(b, 32 + static_cast<uint32_t>(data.size()));
     b.insert(b.end(), {c[0], c[1], c[2], c[3], 1, 1, 0x20, 0x03});
-    b.insert(b.end(), {kHostAddress[0], kHostAddress[1], kHostAddress[2], kHostAddress[3], 1, 1,
-                       0x0B, 0x80});
+    b.insert(b.end(), {from[0], from[1], from[2], from[3], 1, 1, 0x0B, 0x80});
     Le16(b, commandId);
     Le16(b, 0);
     Le32(b, static_cast<uint32_t>(data.size()));
@@ -71,10 +72,10 @@ Bytes DownloadFrame(uint16_t commandId, uint32_t invokeId, const Bytes& data) {
     return b;
 }
 
-std::vector<Bytes> ExpectedFrames() {
+std::vector<Bytes> ExpectedFrames(const platform::Ipv4& from) {
     std::vector<Bytes> frames;
     for (const corvane::test::GoldenFrame& f : corvane::test::GoldenDownload()) {
-        frames.push_back(DownloadFrame(f.commandId, f.invokeId, f.data));
+        frames.push_back(DownloadFrame(from, f.commandId, f.invokeId, f.data));
     }
     return frames;
 }
@@ -82,11 +83,12 @@ std::vector<Bytes> ExpectedFrames() {
 std::string PlcTarget() {
     return corvane::test::FormatOctets(TestOctets()) + ".1.1:800";
 }
-std::string StopRequest() {
-    return "WriteControl 6 0 0 null " + PlcTarget();
-}
-std::string RunRequest() {
-    return "WriteControl 5 0 0 null " + PlcTarget();
+// Each on an ADS port of its own, bounded by the ADS call time-out.
+void AddPlcRequest(std::vector<std::string>& flow, int adsState) {
+    flow.insert(flow.end(),
+                {"AdsPortOpenEx", "AdsSyncSetTimeoutEx 32768 2000",
+                 "WriteControl 32768 " + std::to_string(adsState) + " 0 0 null " + PlcTarget(),
+                 "AdsPortCloseEx 32768"});
 }
 
 void LogStep(int step) {
@@ -112,15 +114,19 @@ TEST_F(FlashFirmwareTest, CompleteRunSendsTheFrameTableBetweenStopAndRun) {
     EXPECT_EQ(Flash(FixedHost()), FLASH_DONE);
     ASSERT_TRUE(router.WaitForClosedConnections(1, kDeadline));
 
-    EXPECT_EQ(router.Frames(), ExpectedFrames());
+    const std::optional<platform::Ipv4> from = router.LastPeer();
+    ASSERT_TRUE(from);
+    EXPECT_NE(*from, kHostAddress);
+    EXPECT_EQ(router.Frames(), ExpectedFrames(*from));
     EXPECT_EQ(router.ConnectionsAccepted(), 1);
     EXPECT_EQ(progress.Steps(), CompleteRunSteps());
     EXPECT_EQ(progress.Unexpected(), 0);
 
-    std::vector<std::string> flow{"step 1", "AdsPortOpen", StopRequest(), "AdsPortClose"};
+    std::vector<std::string> flow{"step 1"};
+    AddPlcRequest(flow, 6);
     for (const int step : CompleteRunSteps()) {
         if (step == 52) {
-            flow.insert(flow.end(), {"AdsPortOpen", RunRequest(), "AdsPortClose"});
+            AddPlcRequest(flow, 5);
         }
         if (step != 1) {
             flow.push_back("step " + std::to_string(step));
@@ -137,9 +143,10 @@ TEST_F(FlashFirmwareTest, CommandOneIsTheWrittenOutFrame) {
     EXPECT_EQ(Flash(FixedHost()), FLASH_DONE);
     ASSERT_TRUE(router.WaitForClosedConnections(1, kDeadline));
     const platform::Ipv4 c = TestOctets();
+    const platform::Ipv4 f = router.LastPeer().value_or(kHostAddress);
     const Bytes golden{0x00, 0x00, 0x2F, 0x00, 0x00, 0x00,              // 32 + 15
                        c[0], c[1], c[2], c[3], 0x01, 0x01, 0x20, 0x03,  // controller:800
-                       0x0A, 0x14, 0x1E, 0x28, 0x01, 0x01, 0x0B, 0x80,  // 10.20.30.40.1.1:32779
+                       f[0], f[1], f[2], f[3], 0x01, 0x01, 0x0B, 0x80,  // facing.1.1:32779
                        0x01, 0x50, 0x00, 0x00,                          // 0x5001, flags 0
                        0x0F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 15 bytes, no error
                        0x01, 0x00, 0x00, 0x00,                          // invoke id 1
@@ -178,9 +185,11 @@ TEST_P(FlashFirmwareFailure, ReportsItsCodeAndRestartsThePlc) {
     EXPECT_EQ(Flash(c.local), c.result);
 
     EXPECT_EQ(progress.Steps(), (std::vector<int>{1, 2}));
-    EXPECT_EQ(FlowLog(),
-              (std::vector<std::string>{"step 1", "AdsPortOpen", StopRequest(), "AdsPortClose",
-                                        "step 2", "AdsPortOpen", RunRequest(), "AdsPortClose"}));
+    std::vector<std::string> flow{"step 1"};
+    AddPlcRequest(flow, 6);
+    flow.push_back("step 2");
+    AddPlcRequest(flow, 5);
+    EXPECT_EQ(FlowLog(), flow);
     if (router) {
         EXPECT_TRUE(router->WaitForClosedConnections(1, kDeadline));
         EXPECT_EQ(router->FrameCount(), 0u);
@@ -208,12 +217,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.name); });
 
 // The wizard's address control hands over ints; only their low eight bits are octets. The
-// source NetId comes from this host's own name and first address by default.
-TEST_F(FlashFirmwareTest, TakesLowEightBitsAndTheSystemsHostAddress) {
+// source NetId is the address the download connection comes from, with the system's look-up.
+TEST_F(FlashFirmwareTest, TakesLowEightBitsAndTheConnectionsOwnAddress) {
     RecordingRouter router(TestOctets());
     ASSERT_TRUE(router.Listening());
-    const std::optional<platform::Ipv4> host = platform::LocalFirstIpv4();
-    ASSERT_TRUE(host) << "this host's name does not resolve";
     const platform::Ipv4 o = TestOctets();
 
     EXPECT_EQ(FlashFirmware(o[0] + 0x100, o[1] - 0x100, o[2] + 0x7F00, o[3] | ~0xFF), FLASH_DONE);
@@ -224,9 +231,14 @@ TEST_F(FlashFirmwareTest, TakesLowEightBitsAndTheSystemsHostAddress) {
     const Bytes& first = frames.front();
     EXPECT_EQ(Bytes(first.begin() + 6, first.begin() + 14),
               (Bytes{o[0], o[1], o[2], o[3], 1, 1, 0x20, 0x03}));
+    const std::optional<platform::Ipv4> from = router.LastPeer();
+    ASSERT_TRUE(from);
     EXPECT_EQ(Bytes(first.begin() + 14, first.begin() + 22),
-              (Bytes{(*host)[0], (*host)[1], (*host)[2], (*host)[3], 1, 1, 0x0B, 0x80}));
-    EXPECT_EQ(FlowLog()[1], StopRequest());
+              (Bytes{(*from)[0], (*from)[1], (*from)[2], (*from)[3], 1, 1, 0x0B, 0x80}));
+    std::vector<std::string> stop;
+    AddPlcRequest(stop, 6);
+    ASSERT_GE(FlowLog().size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(FlowLog().begin(), FlowLog().begin() + 4), stop);
 }
 
 }  // namespace

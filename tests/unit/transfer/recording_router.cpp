@@ -61,6 +61,11 @@ int RecordingRouter::ConnectionsAccepted() const {
     return accepted_;
 }
 
+std::optional<platform::Ipv4> RecordingRouter::LastPeer() const {
+    std::lock_guard lock(mutex_);
+    return lastPeer_;
+}
+
 void RecordingRouter::Run() {
     while (!stopping_) {
         if (listener_.WaitReadable(kPollSlice) != 1) {
@@ -73,6 +78,7 @@ void RecordingRouter::Run() {
         {
             std::lock_guard lock(mutex_);
             ++accepted_;
+            lastPeer_ = connection.PeerAddress();
         }
         Serve(connection);
         {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -28,6 +29,8 @@ public:
     std::vector<std::vector<uint8_t>> Frames() const;
     size_t FrameCount() const;
     int ConnectionsAccepted() const;
+    // Where the last connection came from, as this router sees it.
+    std::optional<platform::Ipv4> LastPeer() const;
 
 private:
     void Run();
@@ -40,6 +43,7 @@ private:
     std::condition_variable changed_;
     std::vector<std::vector<uint8_t>> frames_;
     int accepted_ = 0;
+    std::optional<platform::Ipv4> lastPeer_;
     int closed_ = 0;
     std::thread thread_;
 };

@@ -1,0 +1,81 @@
+// The ends of a connected socket and the choice of this host's address; the same calls on
+// Winsock and POSIX.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+#include <cstring>
+
+#include "platform/local_address.h"
+
+namespace platform {
+namespace {
+
+#ifdef _WIN32
+using AddressLength = int;
+SOCKET Native(const TcpSocket& socket) {
+    return static_cast<SOCKET>(socket.Native());
+}
+#else
+using AddressLength = socklen_t;
+int Native(const TcpSocket& socket) {
+    return socket.Native();
+}
+#endif
+
+template <typename Query>
+std::optional<Ipv4> EndAddress(const TcpSocket& socket, Query query) {
+    if (!socket.Valid()) {
+        return std::nullopt;
+    }
+    sockaddr_in sa{};
+    AddressLength length = sizeof sa;
+    if (query(Native(socket), reinterpret_cast<sockaddr*>(&sa), &length) != 0 ||
+        sa.sin_family != AF_INET) {
+        return std::nullopt;
+    }
+    Ipv4 ip{};
+    std::memcpy(ip.data(), &sa.sin_addr.s_addr, ip.size());
+    // An unconnected socket reports the wildcard address: that is no answer.
+    if (ip == Ipv4{}) {
+        return std::nullopt;
+    }
+    return ip;
+}
+
+}  // namespace
+
+std::optional<Ipv4> TcpSocket::LocalAddress() const {
+    return EndAddress(*this, [](auto handle, sockaddr* sa, AddressLength* length) {
+        return ::getsockname(handle, sa, length);
+    });
+}
+
+std::optional<Ipv4> TcpSocket::PeerAddress() const {
+    return EndAddress(*this, [](auto handle, sockaddr* sa, AddressLength* length) {
+        return ::getpeername(handle, sa, length);
+    });
+}
+
+HostLookup SystemHostLookup() {
+    return HostLookup{[] { return LocalHostName(); },
+                      [](const std::string& name) { return ResolveFirstIpv4(name); }};
+}
+
+std::optional<Ipv4> HostFirstIpv4(const HostLookup& lookup) {
+    const std::optional<std::string> name = lookup.hostName ? lookup.hostName() : std::nullopt;
+    if (!name || !lookup.firstIpv4) {
+        return std::nullopt;
+    }
+    return lookup.firstIpv4(*name);
+}
+
+Ipv4 AddressTowardPeer(const TcpSocket& connection, const Ipv4& fallback) {
+    return connection.LocalAddress().value_or(fallback);
+}
+
+}  // namespace platform
