@@ -2,9 +2,15 @@
 
 #include <algorithm>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace ams {
+
+using common::LoadLe16;
+using common::LoadLe32;
+using common::StoreLe16;
+using common::StoreLe32;
+
 namespace {
 
 void PutAddr(std::span<uint8_t> out, size_t at, const AmsAddr& addr) {

@@ -14,7 +14,7 @@
 #include "device/parameter_value.h"
 #include "device/plc_memory.h"
 #include "device/poll_worker.h"
-#include "platform/ads_api.h"
+#include "ads/ads_api.h"
 
 namespace {
 

@@ -1,35 +1,35 @@
 #include "device/mailbox_record.h"
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace device {
 
 uint16_t RecordCode(const MailboxRecord& record) {
-    return ams::LoadLe16(record, kRecordCodeOffset);
+    return common::LoadLe16(record, kRecordCodeOffset);
 }
 
 void SetRecordCode(MailboxRecord& record, uint16_t code) {
-    ams::StoreLe16(record, kRecordCodeOffset, code);
+    common::StoreLe16(record, kRecordCodeOffset, code);
 }
 
 uint32_t RecordSequence(const MailboxRecord& record) {
-    return ams::LoadLe32(record, kRecordSequenceOffset);
+    return common::LoadLe32(record, kRecordSequenceOffset);
 }
 
 void SetRecordSequence(MailboxRecord& record, uint32_t sequence) {
-    ams::StoreLe32(record, kRecordSequenceOffset, sequence);
+    common::StoreLe32(record, kRecordSequenceOffset, sequence);
 }
 
 void ClearRecordReserved(MailboxRecord& record) {
-    ams::StoreLe32(record, kRecordReservedOffset, 0);
+    common::StoreLe32(record, kRecordReservedOffset, 0);
 }
 
 int16_t RecordParameterId(const MailboxRecord& record) {
-    return static_cast<int16_t>(ams::LoadLe16(record, kRecordParameterIdOffset));
+    return static_cast<int16_t>(common::LoadLe16(record, kRecordParameterIdOffset));
 }
 
 void SetRecordParameterId(MailboxRecord& record, int16_t id) {
-    ams::StoreLe16(record, kRecordParameterIdOffset, static_cast<uint16_t>(id));
+    common::StoreLe16(record, kRecordParameterIdOffset, static_cast<uint16_t>(id));
 }
 
 MailboxRecord MakeRequest(uint16_t code) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace device {
 namespace {
@@ -39,15 +39,15 @@ Coding CodingOf(int16_t id) {
 std::optional<float> DecodeParameterValue(int16_t id, const MailboxRecord& response) {
     switch (CodingOf(id)) {
         case Coding::Float32:
-            return std::bit_cast<float>(ams::LoadLe32(response, kRecordValueOffset));
+            return std::bit_cast<float>(common::LoadLe32(response, kRecordValueOffset));
         case Coding::Int16:
             return static_cast<float>(
-                static_cast<int16_t>(ams::LoadLe16(response, kRecordValueOffset)));
+                static_cast<int16_t>(common::LoadLe16(response, kRecordValueOffset)));
         case Coding::Int8:
             return static_cast<float>(static_cast<int8_t>(response[kRecordValueOffset]));
         case Coding::Int32:
             return static_cast<float>(
-                static_cast<int32_t>(ams::LoadLe32(response, kRecordValueOffset)));
+                static_cast<int32_t>(common::LoadLe32(response, kRecordValueOffset)));
         case Coding::None:
             break;
     }
@@ -57,7 +57,7 @@ std::optional<float> DecodeParameterValue(int16_t id, const MailboxRecord& respo
 bool EncodeParameterValue(int16_t id, float value, MailboxRecord& request) {
     switch (CodingOf(id)) {
         case Coding::Float32:
-            ams::StoreLe32(request, kRecordValueOffset, std::bit_cast<uint32_t>(value));
+            common::StoreLe32(request, kRecordValueOffset, std::bit_cast<uint32_t>(value));
             return true;
         case Coding::Int16:
         case Coding::Int32: {
@@ -65,7 +65,7 @@ bool EncodeParameterValue(int16_t id, float value, MailboxRecord& request) {
             if (!integer) {
                 return false;
             }
-            ams::StoreLe32(request, kRecordValueOffset, static_cast<uint32_t>(*integer));
+            common::StoreLe32(request, kRecordValueOffset, static_cast<uint32_t>(*integer));
             return true;
         }
         case Coding::Int8:

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace device {
 
@@ -27,13 +27,13 @@ using StatusBlock = std::array<uint8_t, kStatusBlockSize>;
 // Status block: state word (signed 16-bit) at 0, detail word (signed 16-bit) at 2, error
 // code (32-bit, 0 = no error) at 4; the rest is not interpreted.
 inline int16_t StateWord(const StatusBlock& status) {
-    return static_cast<int16_t>(ams::LoadLe16(status, 0));
+    return static_cast<int16_t>(common::LoadLe16(status, 0));
 }
 inline int16_t DetailWord(const StatusBlock& status) {
-    return static_cast<int16_t>(ams::LoadLe16(status, 2));
+    return static_cast<int16_t>(common::LoadLe16(status, 2));
 }
 inline uint32_t StatusErrorCode(const StatusBlock& status) {
-    return ams::LoadLe32(status, 4);
+    return common::LoadLe32(status, 4);
 }
 
 // The state word that marks the device busy: parameter writes are refused while it shows.

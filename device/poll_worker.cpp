@@ -11,7 +11,7 @@
 #include "device/device_messages.h"
 #include "device/device_session.h"
 #include "device/device_timing.h"
-#include "platform/ads_api.h"
+#include "ads/ads_api.h"
 #include "platform/com_runtime.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/ads_peer.h"
-#include "platform/ads_stream.h"
+#include "platform/peer_name.h"
+#include "ams/ams_stream.h"
 #include "sim/controller_model.h"
 #include "sim/event_log.h"
 #include "sim/expected_image.h"
@@ -369,7 +369,7 @@ void Controller::Impl::Stall(const Connection& connection, int downloads) {
 
 void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
     platform::TcpSocket& socket = connection->socket;
-    platform::AmsFrameAssembler assembler;
+    ams::AmsFrameAssembler assembler;
     std::array<uint8_t, 4096> chunk{};
     std::vector<uint8_t> frame;
     int requests = 0;
@@ -399,12 +399,12 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
         assembler.Append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)));
         for (;;) {
             const auto status = assembler.Next(frame);
-            if (status == platform::AmsFrameAssembler::Status::kNeedMore) {
+            if (status == ams::AmsFrameAssembler::Status::kNeedMore) {
                 break;
             }
             ams::AmsHeader header;
             std::span<const uint8_t> data;
-            if (status == platform::AmsFrameAssembler::Status::kMalformed ||
+            if (status == ams::AmsFrameAssembler::Status::kMalformed ||
                 ams::DecodeFrame(frame, header, data) != ams::DecodeStatus::kOk) {
                 closeReason = "dropped: malformed frame";
                 open = false;

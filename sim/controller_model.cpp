@@ -3,13 +3,13 @@
 #include <bit>
 #include <charconv>
 
-#include "platform/ads_api.h"
-#include "platform/ads_frame.h"
+#include "ams/ads_codes.h"
+#include "ams/ads_frame.h"
 
 namespace sim {
 namespace {
 
-namespace ads = platform::ads;
+namespace ads = ams::ads;
 
 constexpr uint16_t kFirstUnservedAdsCommand = 6;  // notifications and ReadWrite
 constexpr uint16_t kLastUnservedAdsCommand = 9;

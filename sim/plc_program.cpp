@@ -3,16 +3,22 @@
 #include <algorithm>
 #include <bit>
 
-#include "ams/little_endian.h"
-#include "platform/ads_api.h"
+#include "common/little_endian.h"
+#include "ams/ads_codes.h"
 
 namespace sim {
+
+using common::LoadLe16;
+using common::LoadLe32;
+using common::StoreLe16;
+using common::StoreLe32;
+
 namespace {
 
-using ams::LoadLe16;
-using ams::LoadLe32;
-using ams::StoreLe16;
-using ams::StoreLe32;
+using common::LoadLe16;
+using common::LoadLe32;
+using common::StoreLe16;
+using common::StoreLe32;
 
 uint32_t FloatBits(float v) {
     return std::bit_cast<uint32_t>(v);

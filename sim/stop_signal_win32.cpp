@@ -23,7 +23,9 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 
 }  // namespace
 
-void PrepareStopSignal() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+void PrepareStopSignal() {
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
 
 void WaitForStopSignal() {
     std::unique_lock lock(g_mutex);

@@ -1,7 +1,7 @@
 #include "transfer/ams_reply_judge.h"
 
 #include "ams/ams_header.h"
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ bool ReplyAnswersRequest(std::span<const uint8_t> received, uint16_t commandId, 
     if (received.size() < ams::kFrameHeaderSize) {
         return false;
     }
-    return ams::LoadLe16(received, kCommandIdOffset) == commandId &&
-           ams::LoadLe32(received, kInvokeIdOffset) == invokeId &&
-           ams::LoadLe32(received, kErrorCodeOffset) == 0;
+    return common::LoadLe16(received, kCommandIdOffset) == commandId &&
+           common::LoadLe32(received, kInvokeIdOffset) == invokeId &&
+           common::LoadLe32(received, kErrorCodeOffset) == 0;
 }

@@ -10,8 +10,8 @@
 #include "ams/ams_header.h"
 #include "device/device_timing.h"
 #include "device/notify_progress.h"
-#include "platform/ads_api.h"
-#include "platform/ads_stream.h"
+#include "ads/ads_api.h"
+#include "ams/ams_stream.h"
 #include "platform/window_message.h"
 #include "platform/local_address.h"
 #include "transfer/exchange_ams_frame.h"
@@ -81,12 +81,12 @@ public:
         assembler_.Append(bytes);
         for (;;) {
             const auto status = assembler_.Next(frame_);
-            if (status == platform::AmsFrameAssembler::Status::kNeedMore) {
+            if (status == ams::AmsFrameAssembler::Status::kNeedMore) {
                 return;
             }
             ams::AmsHeader header;
             std::span<const uint8_t> data;
-            if (status == platform::AmsFrameAssembler::Status::kMalformed ||
+            if (status == ams::AmsFrameAssembler::Status::kMalformed ||
                 ams::DecodeFrame(frame_, header, data) != ams::DecodeStatus::kOk) {
                 // Out of step: from here only the controller's silence or close tells.
                 lost_ = true;
@@ -103,7 +103,7 @@ public:
     bool LastFrameAnswered() const { return lastAnswered_; }
 
 private:
-    platform::AmsFrameAssembler assembler_;
+    ams::AmsFrameAssembler assembler_;
     std::vector<uint8_t> frame_;
     bool lost_ = false;
     bool lastAnswered_ = false;

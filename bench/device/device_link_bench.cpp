@@ -18,8 +18,8 @@
 
 #include "device/device_link.h"
 #include "device/plc_memory.h"
-#include "platform/ads_api.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_api.h"
+#include "ads/ads_client_testing.h"
 #include "sim/controller.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include "app/update_run.h"
 #include "device/device_timing.h"
 #include "device/notify_progress.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_client_testing.h"
 #include "platform/sleeper.h"
 #include "platform/window_message.h"
 #include "sim/controller.h"

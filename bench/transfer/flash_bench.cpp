@@ -18,7 +18,7 @@
 
 #include "ams/ams_header.h"
 #include "device/notify_progress.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_client_testing.h"
 #include "platform/tcp_socket.h"
 #include "sim/controller.h"
 #include "transfer/exchange_ams_frame.h"

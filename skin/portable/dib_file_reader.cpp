@@ -4,7 +4,7 @@
 #include <array>
 #include <new>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace skin {
 
@@ -124,17 +124,17 @@ DibReadResult ReadDib(DibSource& source) {
     if (headHeld < 2) {
         return Fail(DibReadError::kTruncatedHeader);
     }
-    if (ams::LoadLe16(bytes, 0) != kDibFileType) {
+    if (common::LoadLe16(bytes, 0) != kDibFileType) {
         return Fail(DibReadError::kNotBmp);
     }
     if (headHeld >= kDibFileHeaderBytes + 4 &&
-        ams::LoadLe32(bytes, kDibFileHeaderBytes) != kDibInfoHeaderBytes) {
+        common::LoadLe32(bytes, kDibFileHeaderBytes) != kDibInfoHeaderBytes) {
         return Fail(DibReadError::kUnsupportedHeader);
     }
     if (headHeld < head.size()) {
         return Fail(DibReadError::kTruncatedHeader);
     }
-    const uint32_t pixelOffset = ams::LoadLe32(bytes, 10);
+    const uint32_t pixelOffset = common::LoadLe32(bytes, 10);
     const DibInfoHeader info = DecodeDibInfoHeader(bytes.subspan(kDibFileHeaderBytes));
     uint64_t pixelBytes = 0;
     if (const DibReadError e = CheckHeaders(info, pixelOffset, size, pixelBytes);

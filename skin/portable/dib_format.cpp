@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace skin {
 
@@ -17,32 +17,32 @@ int32_t AsSigned(uint32_t v) {
 
 DibInfoHeader DecodeDibInfoHeader(std::span<const uint8_t> b) {
     DibInfoHeader h;
-    h.size = ams::LoadLe32(b, 0);
-    h.width = AsSigned(ams::LoadLe32(b, 4));
-    h.height = AsSigned(ams::LoadLe32(b, 8));
-    h.planes = ams::LoadLe16(b, 12);
-    h.bitCount = ams::LoadLe16(b, 14);
-    h.compression = ams::LoadLe32(b, 16);
-    h.sizeImage = ams::LoadLe32(b, 20);
-    h.xPelsPerMeter = AsSigned(ams::LoadLe32(b, 24));
-    h.yPelsPerMeter = AsSigned(ams::LoadLe32(b, 28));
-    h.coloursUsed = ams::LoadLe32(b, 32);
-    h.coloursImportant = ams::LoadLe32(b, 36);
+    h.size = common::LoadLe32(b, 0);
+    h.width = AsSigned(common::LoadLe32(b, 4));
+    h.height = AsSigned(common::LoadLe32(b, 8));
+    h.planes = common::LoadLe16(b, 12);
+    h.bitCount = common::LoadLe16(b, 14);
+    h.compression = common::LoadLe32(b, 16);
+    h.sizeImage = common::LoadLe32(b, 20);
+    h.xPelsPerMeter = AsSigned(common::LoadLe32(b, 24));
+    h.yPelsPerMeter = AsSigned(common::LoadLe32(b, 28));
+    h.coloursUsed = common::LoadLe32(b, 32);
+    h.coloursImportant = common::LoadLe32(b, 36);
     return h;
 }
 
 void EncodeDibInfoHeader(const DibInfoHeader& h, std::span<uint8_t> b) {
-    ams::StoreLe32(b, 0, h.size);
-    ams::StoreLe32(b, 4, static_cast<uint32_t>(h.width));
-    ams::StoreLe32(b, 8, static_cast<uint32_t>(h.height));
-    ams::StoreLe16(b, 12, h.planes);
-    ams::StoreLe16(b, 14, h.bitCount);
-    ams::StoreLe32(b, 16, h.compression);
-    ams::StoreLe32(b, 20, h.sizeImage);
-    ams::StoreLe32(b, 24, static_cast<uint32_t>(h.xPelsPerMeter));
-    ams::StoreLe32(b, 28, static_cast<uint32_t>(h.yPelsPerMeter));
-    ams::StoreLe32(b, 32, h.coloursUsed);
-    ams::StoreLe32(b, 36, h.coloursImportant);
+    common::StoreLe32(b, 0, h.size);
+    common::StoreLe32(b, 4, static_cast<uint32_t>(h.width));
+    common::StoreLe32(b, 8, static_cast<uint32_t>(h.height));
+    common::StoreLe16(b, 12, h.planes);
+    common::StoreLe16(b, 14, h.bitCount);
+    common::StoreLe32(b, 16, h.compression);
+    common::StoreLe32(b, 20, h.sizeImage);
+    common::StoreLe32(b, 24, static_cast<uint32_t>(h.xPelsPerMeter));
+    common::StoreLe32(b, 28, static_cast<uint32_t>(h.yPelsPerMeter));
+    common::StoreLe32(b, 32, h.coloursUsed);
+    common::StoreLe32(b, 36, h.coloursImportant);
 }
 
 std::optional<uint32_t> DibRowBytes(int64_t width, unsigned bitCount) {

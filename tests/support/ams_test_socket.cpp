@@ -17,7 +17,7 @@ std::optional<AmsTestFrame> AmsTestFrameReader::Next(platform::TcpSocket& socket
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::vector<uint8_t> frame;
     for (;;) {
-        if (assembler_.Next(frame) == platform::AmsFrameAssembler::Status::kFrame) {
+        if (assembler_.Next(frame) == ams::AmsFrameAssembler::Status::kFrame) {
             AmsTestFrame received;
             std::span<const uint8_t> data;
             if (ams::DecodeFrame(frame, received.header, data) != ams::DecodeStatus::kOk) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "platform/ads_stream.h"
+#include "ams/ams_stream.h"
 #include "platform/tcp_socket.h"
 
 namespace corvane::test {
@@ -28,7 +28,7 @@ public:
     std::optional<AmsTestFrame> Next(platform::TcpSocket& socket, std::chrono::milliseconds limit);
 
 private:
-    platform::AmsFrameAssembler assembler_;
+    ams::AmsFrameAssembler assembler_;
 };
 
 // One byte per send call (with TCP_NODELAY on, the peer sees the frame in many segments).

@@ -19,15 +19,15 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "platform/ads_api.h"
-#include "platform/ads_connection.h"
-#include "platform/ads_stream.h"
+#include "ads/ads_api.h"
+#include "ads/ads_connection.h"
+#include "ams/ams_stream.h"
 #include "platform/tcp_socket.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using platform::AmsFrameAssembler;
+using ams::AmsFrameAssembler;
 using std::chrono::milliseconds;
 
 void Require(bool condition) {
@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     std::vector<uint8_t> reply{0xEE};  // must be replaced or cleared, never kept
     const auto start = Clock::now();
     {
-        platform::AdsConnection connection(listener.address, listener.port);
+        ads::AdsConnection connection(listener.address, listener.port);
         ams::AmsHeader request;
         request.target = AmsAddr{ams::NetIdFromIpv4(listener.address), ams::kPlcRuntimePort};
         request.source = AmsAddr{AmsNetId{{127, 0, 0, 1, 1, 1}}, 0x8000};

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "ams/little_endian.h"
-#include "platform/ads_api.h"
-#include "platform/ads_frame.h"
-#include "platform/ads_stream.h"
+#include "common/little_endian.h"
+#include "ads/ads_api.h"
+#include "ams/ads_frame.h"
+#include "ams/ams_stream.h"
 
 namespace {
 
-using platform::AmsFrameAssembler;
+using ams::AmsFrameAssembler;
 
 void Require(bool condition) {
     if (!condition) {
@@ -93,20 +93,19 @@ void CheckReplyDecoders(std::span<const uint8_t> body, size_t readSize) {
     // AddressSanitizer report.
     const std::vector<uint8_t> reply(body.begin(), body.end());
 
-    const int32_t result = platform::ads::DecodeResultReply(reply);
-    if (reply.size() < platform::ads::kResultSize) {
+    const int32_t result = ams::ads::DecodeResultReply(reply);
+    if (reply.size() < ams::ads::kResultSize) {
         Require(result == ADSERR_CLIENT_INVALIDRESPONSE);
     } else {
-        Require(result == static_cast<int32_t>(ams::LoadLe32(reply, 0)));
+        Require(result == static_cast<int32_t>(common::LoadLe32(reply, 0)));
     }
 
     std::vector<uint8_t> out(readSize, kUntouched);
-    const int32_t rc = platform::ads::DecodeReadReply(reply, out);
+    const int32_t rc = ams::ads::DecodeReadReply(reply, out);
     if (rc == ADSERR_NOERR) {
-        Require(reply.size() >= platform::ads::kReadReplyHeaderSize + readSize);
-        Require(ams::LoadLe32(reply, 0) == 0 && ams::LoadLe32(reply, 4) == readSize);
-        Require(std::equal(out.begin(), out.end(),
-                           reply.begin() + platform::ads::kReadReplyHeaderSize));
+        Require(reply.size() >= ams::ads::kReadReplyHeaderSize + readSize);
+        Require(common::LoadLe32(reply, 0) == 0 && common::LoadLe32(reply, 4) == readSize);
+        Require(std::equal(out.begin(), out.end(), reply.begin() + ams::ads::kReadReplyHeaderSize));
     } else {
         // A caller must never take stale or partial bytes for PLC memory.
         Require(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == kUntouched; }));
@@ -115,7 +114,7 @@ void CheckReplyDecoders(std::span<const uint8_t> body, size_t readSize) {
 
 void CheckFrame(const std::vector<uint8_t>& frame, size_t readSize) {
     Require(frame.size() >= ams::kFrameHeaderSize);
-    Require(frame.size() == ams::kTcpHeaderSize + ams::LoadLe32(frame, 2));
+    Require(frame.size() == ams::kTcpHeaderSize + common::LoadLe32(frame, 2));
     Require(frame.size() <= ams::kTcpHeaderSize + ams::kMaxAmsLength);
     ams::AmsHeader header;
     std::span<const uint8_t> data;

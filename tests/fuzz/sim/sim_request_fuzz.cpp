@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "ams/little_endian.h"
-#include "platform/ads_api.h"
-#include "platform/ads_frame.h"
-#include "platform/ads_stream.h"
+#include "common/little_endian.h"
+#include "ads/ads_api.h"
+#include "ams/ads_frame.h"
+#include "ams/ams_stream.h"
 #include "sim/controller.h"
 #include "sim/controller_model.h"
 #include "sim/firmware_download.h"
@@ -23,7 +23,7 @@
 
 namespace {
 
-using platform::AmsFrameAssembler;
+using ams::AmsFrameAssembler;
 
 void Require(bool condition) {
     if (!condition) {
@@ -66,15 +66,15 @@ void CheckReply(const ams::AmsHeader& request, std::span<const uint8_t> requestD
     }
     switch (request.commandId) {
         case ams::kCmdRead: {
-            Require(data.size() >= platform::ads::kReadReplyHeaderSize);
-            const uint32_t result = ams::LoadLe32(data, 0);
-            const uint32_t length = ams::LoadLe32(data, 4);
-            Require(data.size() == platform::ads::kReadReplyHeaderSize + length);
+            Require(data.size() >= ams::ads::kReadReplyHeaderSize);
+            const uint32_t result = common::LoadLe32(data, 0);
+            const uint32_t length = common::LoadLe32(data, 4);
+            Require(data.size() == ams::ads::kReadReplyHeaderSize + length);
             // Never more than the flag memory holds, whatever length was asked for.
             Require(length <= sim::kFlagMemorySize);
-            platform::ads::ReadRequest read;
+            ams::ads::ReadRequest read;
             if (result == 0) {
-                Require(platform::ads::DecodeReadRequest(requestData, read));
+                Require(ams::ads::DecodeReadRequest(requestData, read));
                 Require(length == read.length);
             } else {
                 Require(length == 0);
@@ -83,13 +83,13 @@ void CheckReply(const ams::AmsHeader& request, std::span<const uint8_t> requestD
         }
         case ams::kCmdWrite:
         case ams::kCmdWriteControl:
-            Require(data.size() == platform::ads::kResultSize);
+            Require(data.size() == ams::ads::kResultSize);
             break;
         case ams::kCmdReadState:
-            Require(data.size() == platform::ads::kReadStateReplySize);
+            Require(data.size() == ams::ads::kReadStateReplySize);
             break;
         case ams::kCmdReadDeviceInfo:
-            Require(data.size() == platform::ads::kDeviceInfoReplySize);
+            Require(data.size() == ams::ads::kDeviceInfoReplySize);
             break;
         default:
             Require(false);  // unknown commands carry an AMS error
@@ -123,8 +123,8 @@ void Serve(sim::ControllerModel& model, const std::vector<uint8_t>& frame,
     }
     if (request.commandId == ams::kCmdWriteControl && outcome.reply &&
         (request.stateFlags & ams::kFlagResponse) == 0 && request.target.port == 800) {
-        platform::ads::WriteControlRequest control;
-        if (platform::ads::DecodeWriteControlRequest(copy, control) &&
+        ams::ads::WriteControlRequest control;
+        if (ams::ads::DecodeWriteControlRequest(copy, control) &&
             (control.adsState == ADSSTATE_RUN || control.adsState == ADSSTATE_STOP)) {
             Require(model.Plc().Running() == (control.adsState == ADSSTATE_RUN));
         }

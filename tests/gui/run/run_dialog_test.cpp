@@ -17,7 +17,7 @@
 #include "app/update_run.h"
 #include "device/device_messages.h"
 #include "device/notify_progress.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_client_testing.h"
 #include "platform/sleeper.h"
 #include "resources/resource.h"
 #include "sim/controller.h"

@@ -10,7 +10,7 @@
 #include "device/device_messages.h"
 #include "device/notify_progress.h"
 #include "framework/message_map_entries.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_client_testing.h"
 #include "tests/gui/gui_support/screenshot.h"
 #include "tests/support/test_address.h"
 

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "platform/ads_api.h"
-#include "platform/ads_frame.h"
-#include "platform/ads_stream.h"
+#include "ads/ads_api.h"
+#include "ams/ads_frame.h"
+#include "ams/ams_stream.h"
 
 namespace {
 
-namespace ads = platform::ads;
+namespace ads = ams::ads;
 using Bytes = std::vector<uint8_t>;
 
 TEST(AdsFrame, RequestsEncodeLittleEndian) {
@@ -53,7 +53,7 @@ protected:
         h.invokeId = invokeId;
         return ams::EncodeFrame(h, data);
     }
-    platform::AmsFrameAssembler assembler_;
+    ams::AmsFrameAssembler assembler_;
     Bytes frame_;
 };
 
@@ -64,14 +64,14 @@ TEST_F(AssemblerTest, SplitsJoinedFramesAndJoinsSplitOnes) {
     // The first frame and half the second, then the rest a byte at a time.
     const size_t cut = Frame(1, {1, 2, 3}).size() + 10;
     assembler_.Append(Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)));
-    ASSERT_EQ(assembler_.Next(frame_), platform::AmsFrameAssembler::Status::kFrame);
+    ASSERT_EQ(assembler_.Next(frame_), ams::AmsFrameAssembler::Status::kFrame);
     EXPECT_EQ(frame_, Frame(1, {1, 2, 3}));
-    EXPECT_EQ(assembler_.Next(frame_), platform::AmsFrameAssembler::Status::kNeedMore);
+    EXPECT_EQ(assembler_.Next(frame_), ams::AmsFrameAssembler::Status::kNeedMore);
     for (size_t i = cut; i < stream.size(); ++i) {
-        EXPECT_EQ(assembler_.Next(frame_), platform::AmsFrameAssembler::Status::kNeedMore);
+        EXPECT_EQ(assembler_.Next(frame_), ams::AmsFrameAssembler::Status::kNeedMore);
         assembler_.Append(Bytes{stream[i]});
     }
-    ASSERT_EQ(assembler_.Next(frame_), platform::AmsFrameAssembler::Status::kFrame);
+    ASSERT_EQ(assembler_.Next(frame_), ams::AmsFrameAssembler::Status::kFrame);
     EXPECT_EQ(frame_, second);
     EXPECT_EQ(assembler_.Buffered(), 0u);
 }
@@ -79,13 +79,13 @@ TEST_F(AssemblerTest, SplitsJoinedFramesAndJoinsSplitOnes) {
 TEST_F(AssemblerTest, HostileLengthIsRefusedBeforeAnythingIsBuffered) {
     // Reserved 0, AMS length 0xFFFFFFF0: refused on its six bytes alone.
     assembler_.Append(Bytes{0, 0, 0xF0, 0xFF, 0xFF, 0xFF});
-    EXPECT_EQ(assembler_.Next(frame_), platform::AmsFrameAssembler::Status::kMalformed);
+    EXPECT_EQ(assembler_.Next(frame_), ams::AmsFrameAssembler::Status::kMalformed);
     assembler_.Clear();
     assembler_.Append(Bytes{1, 0, 32, 0, 0, 0});  // reserved field not 0
-    EXPECT_EQ(assembler_.Next(frame_), platform::AmsFrameAssembler::Status::kMalformed);
+    EXPECT_EQ(assembler_.Next(frame_), ams::AmsFrameAssembler::Status::kMalformed);
     assembler_.Clear();
     assembler_.Append(Bytes{0, 0, 0x20});  // too short to judge yet
-    EXPECT_EQ(assembler_.Next(frame_), platform::AmsFrameAssembler::Status::kNeedMore);
+    EXPECT_EQ(assembler_.Next(frame_), ams::AmsFrameAssembler::Status::kNeedMore);
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <vector>
 
-#include "ams/little_endian.h"
-#include "platform/ads_api.h"
-#include "platform/ads_client_testing.h"
+#include "common/little_endian.h"
+#include "ads/ads_api.h"
+#include "ads/ads_client_testing.h"
 #include "tests/support/test_address.h"
 #include "tests/unit/ads/scripted_router.h"
 
@@ -200,20 +200,20 @@ std::vector<uint8_t> Truncated(const ams::AmsHeader& h) {
 
 std::vector<uint8_t> LongerThanItsData(const ams::AmsHeader& h) {
     auto reply = ReplyTo(h, ReadReplyData(0, 4, kPayload));
-    ams::StoreLe32(reply, 2, 32 + 12 + 100);  // claims 100 bytes that never come
-    ams::StoreLe32(reply, 26, 12 + 100);
+    common::StoreLe32(reply, 2, 32 + 12 + 100);  // claims 100 bytes that never come
+    common::StoreLe32(reply, 26, 12 + 100);
     return reply;
 }
 
 std::vector<uint8_t> Oversized(const ams::AmsHeader& h) {
     auto reply = ReplyTo(h, ReadReplyData(0, 4, kPayload));
-    ams::StoreLe32(reply, 2, 0x7FFFFFF0);
+    common::StoreLe32(reply, 2, 0x7FFFFFF0);
     return reply;
 }
 
 std::vector<uint8_t> ShorterThanAHeader(const ams::AmsHeader& h) {
     auto reply = ReplyTo(h, ReadReplyData(0, 4, kPayload));
-    ams::StoreLe32(reply, 2, 8);
+    common::StoreLe32(reply, 2, 8);
     return reply;
 }
 
@@ -223,7 +223,7 @@ std::vector<uint8_t> Garbage(const ams::AmsHeader&) {
 
 std::vector<uint8_t> DataLengthDisagrees(const ams::AmsHeader& h) {
     auto reply = ReplyTo(h, ReadReplyData(0, 4, kPayload));
-    ams::StoreLe32(reply, 26, 4);  // AMS/TCP length says 12 data bytes, the AMS header 4
+    common::StoreLe32(reply, 26, 4);  // AMS/TCP length says 12 data bytes, the AMS header 4
     return reply;
 }
 

@@ -1,6 +1,6 @@
 #include "tests/unit/ads/scripted_router.h"
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace corvane::test {
 
@@ -69,8 +69,8 @@ std::vector<uint8_t> ReplyTo(const ams::AmsHeader& request, std::span<const uint
 std::vector<uint8_t> ReadReplyData(uint32_t result, uint32_t length,
                                    std::span<const uint8_t> bytes) {
     std::vector<uint8_t> out(8 + bytes.size());
-    ams::StoreLe32(out, 0, result);
-    ams::StoreLe32(out, 4, length);
+    common::StoreLe32(out, 0, result);
+    common::StoreLe32(out, 4, length);
     std::copy(bytes.begin(), bytes.end(), out.begin() + 8);
     return out;
 }

@@ -9,7 +9,7 @@
 
 #include "device/device_link.h"
 #include "device/device_timing.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_client_testing.h"
 #include "platform/sleeper.h"
 #include "sim/controller.h"
 #include "tests/support/test_address.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "device/device_timing.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_client_testing.h"
 #include "platform/sleeper.h"
 #include "tests/support/ams_test_socket.h"
 #include "tests/support/test_address.h"

@@ -9,7 +9,7 @@
 #include "app/wizard_constants.h"
 #include "device/device_messages.h"
 #include "device/notify_progress.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_client_testing.h"
 #include "tests/support/test_address.h"
 #include "transfer/flash_firmware.h"
 

@@ -80,7 +80,7 @@ void PrintTo(const Hostile& h, std::ostream* os) {
 
 Bytes FrameWithLength(uint32_t amsLength) {
     Bytes b(6, 0);
-    ams::StoreLe32(b, 2, amsLength);
+    common::StoreLe32(b, 2, amsLength);
     return b;
 }
 
@@ -110,7 +110,7 @@ TEST_P(SimHostileTest, NeverBringsTheControllerDown) {
             case Reaction::kAnswers: {
                 const auto reply = client.NextReply();
                 ASSERT_TRUE(reply);
-                EXPECT_EQ(ams::LoadLe32(reply->data, 0), 0x706u) << "invalid data";
+                EXPECT_EQ(common::LoadLe32(reply->data, 0), 0x706u) << "invalid data";
                 break;
             }
         }
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"DataLengthDisagrees",
                 [] {
                     Bytes b = Request(2, Bytes(12, 0));
-                    ams::StoreLe32(b, 26, 400);
+                    common::StoreLe32(b, 26, 400);
                     return b;
                 },
                 Reaction::kDrops},

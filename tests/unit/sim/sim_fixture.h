@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "ams/little_endian.h"
-#include "platform/ads_api.h"
-#include "platform/ads_client_testing.h"
+#include "common/little_endian.h"
+#include "ads/ads_api.h"
+#include "ads/ads_client_testing.h"
 #include "sim/controller.h"
 #include "tests/support/test_address.h"
 
@@ -50,10 +50,10 @@ protected:
 
     static Record Command(uint16_t code, uint32_t sequence, uint16_t id = 0, uint32_t value = 0) {
         Record r{};
-        ams::StoreLe16(r, 0, code);
-        ams::StoreLe32(r, 6, sequence);
-        ams::StoreLe16(r, 10, id);
-        ams::StoreLe32(r, 12, value);
+        common::StoreLe16(r, 0, code);
+        common::StoreLe32(r, 6, sequence);
+        common::StoreLe16(r, 10, id);
+        common::StoreLe32(r, 12, value);
         return r;
     }
 
@@ -76,12 +76,12 @@ protected:
     Status ReadStatus() {
         std::array<uint8_t, 28> s{};
         EXPECT_EQ(AdsSyncReadReq(&plc_, 0x4020, 164, 28, s.data()), 0);
-        return {static_cast<int16_t>(ams::LoadLe16(s, 0)),
-                static_cast<int16_t>(ams::LoadLe16(s, 2)), ams::LoadLe32(s, 4)};
+        return {static_cast<int16_t>(common::LoadLe16(s, 0)),
+                static_cast<int16_t>(common::LoadLe16(s, 2)), common::LoadLe32(s, 4)};
     }
 
-    static uint16_t Code(const Record& r) { return ams::LoadLe16(r, 0); }
-    static uint32_t Sequence(const Record& r) { return ams::LoadLe32(r, 6); }
+    static uint16_t Code(const Record& r) { return common::LoadLe16(r, 0); }
+    static uint32_t Sequence(const Record& r) { return common::LoadLe32(r, 6); }
 
     // Collects the controller's readable event lines (call before Start).
     void RecordEvents() {

@@ -28,8 +28,8 @@ TEST_F(SimMailboxTest, GetParameterAnswersEveryIdInItsEncoding) {
             Exchange(Command(8, 100 + static_cast<uint32_t>(id), static_cast<uint16_t>(id)));
         ASSERT_EQ(Code(r), 8);
         EXPECT_EQ(Sequence(r), 100u + static_cast<uint32_t>(id));
-        EXPECT_EQ(ams::LoadLe16(r, 10), id);
-        const uint32_t value = ams::LoadLe32(r, 12);
+        EXPECT_EQ(common::LoadLe16(r, 10), id);
+        const uint32_t value = common::LoadLe32(r, 12);
         if (sim::IsFloatParameter(id)) {
             EXPECT_EQ(value, Bits(simulator.FloatParameter(id)));
         } else if (id == 4 || id == 11) {
@@ -74,8 +74,8 @@ TEST_F(SimMailboxTest, SetParameterStoresTheValueInItsEncoding) {
     Exchange(Command(7, 5, 10, 0x0909));
     EXPECT_EQ(simulator.Firmware(), firmware) << "the version is not a writable parameter";
     // Reads give back what was written.
-    EXPECT_EQ(ams::LoadLe32(Exchange(Command(8, 6, 2)), 12), Bits(42.25f));
-    EXPECT_EQ(static_cast<int16_t>(ams::LoadLe16(Exchange(Command(8, 7, 4)), 12)), -12);
+    EXPECT_EQ(common::LoadLe32(Exchange(Command(8, 6, 2)), 12), Bits(42.25f));
+    EXPECT_EQ(static_cast<int16_t>(common::LoadLe16(Exchange(Command(8, 7, 4)), 12)), -12);
 }
 
 TEST_F(SimMailboxTest, RegisterHostRecordsItsAddress) {
@@ -94,9 +94,9 @@ TEST_F(SimMailboxTest, ACommandIsAnsweredOnceUntilItsSequenceNumberChanges) {
     auto& simulator = Start();
     Exchange(Command(8, 5, 1));
     Exchange(Command(8, 5, 2));  // same code and number: not a new request
-    EXPECT_EQ(ams::LoadLe16(ReadResponse(), 10), 1);
+    EXPECT_EQ(common::LoadLe16(ReadResponse(), 10), 1);
     Exchange(Command(8, 6, 2));
-    EXPECT_EQ(ams::LoadLe16(ReadResponse(), 10), 2);
+    EXPECT_EQ(common::LoadLe16(ReadResponse(), 10), 2);
     const auto stats = simulator.stats();
     EXPECT_EQ(stats.mailboxAnswered.at(8), 2u);
     EXPECT_EQ(stats.commandBlockWrites, 3u);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ads_api.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_api.h"
+#include "ads/ads_client_testing.h"
 #include "platform/tcp_socket.h"
 #include "tests/support/test_address.h"
 

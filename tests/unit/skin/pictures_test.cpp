@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 #include "skin/portable/dib_file_reader.h"
 
 namespace {
@@ -163,18 +163,18 @@ TEST(Icon, HoldsSixteenAndThirtyTwoPixelImagesInSixteenAnd256Colours) {
     const auto ico = ReadWholeFile(PicturePath("kestrup.ico"));
     ASSERT_GE(ico.size(), 6u);
     const std::span<const uint8_t> b(ico);
-    EXPECT_EQ(ams::LoadLe16(b, 0), 0);
-    EXPECT_EQ(ams::LoadLe16(b, 2), 1);  // icon, not cursor
-    const unsigned count = ams::LoadLe16(b, 4);
+    EXPECT_EQ(common::LoadLe16(b, 0), 0);
+    EXPECT_EQ(common::LoadLe16(b, 2), 1);  // icon, not cursor
+    const unsigned count = common::LoadLe16(b, 4);
     ASSERT_EQ(count, 4u);
     ASSERT_GE(ico.size(), 6u + 16u * count);
     std::vector<std::pair<int, int>> found;  // (size, bits)
     for (unsigned i = 0; i < count; ++i) {
         const size_t e = 6 + 16 * i;
         const int size = ico[e];
-        const int bits = ams::LoadLe16(b, e + 6);
-        const uint32_t bytes = ams::LoadLe32(b, e + 8);
-        const uint32_t offset = ams::LoadLe32(b, e + 12);
+        const int bits = common::LoadLe16(b, e + 6);
+        const uint32_t bytes = common::LoadLe32(b, e + 8);
+        const uint32_t offset = common::LoadLe32(b, e + 12);
         ASSERT_LE(uint64_t{offset} + bytes, ico.size());
         ASSERT_GE(bytes, 40u);
         const auto info = skin::DecodeDibInfoHeader(b.subspan(offset, 40));

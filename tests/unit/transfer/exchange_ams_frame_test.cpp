@@ -7,7 +7,7 @@
 #include <numeric>
 #include <vector>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 #include "tests/unit/transfer/raw_peer.h"
 
 namespace {
@@ -48,10 +48,10 @@ TEST(BuildAmsRequest, ImageRecordGivesThe2098ByteFrame) {
     const std::vector<uint8_t> frame =
         BuildAmsRequest(kTarget, kSource, 0x5006, payload, 0xA1B2C3D4);
     ASSERT_EQ(frame.size(), 2098u);
-    EXPECT_EQ(ams::LoadLe32(frame, 2), 2092u);
-    EXPECT_EQ(ams::LoadLe16(frame, 22), 0x5006);
-    EXPECT_EQ(ams::LoadLe32(frame, 26), 2060u);
-    EXPECT_EQ(ams::LoadLe32(frame, 34), 0xA1B2C3D4u);
+    EXPECT_EQ(common::LoadLe32(frame, 2), 2092u);
+    EXPECT_EQ(common::LoadLe16(frame, 22), 0x5006);
+    EXPECT_EQ(common::LoadLe32(frame, 26), 2060u);
+    EXPECT_EQ(common::LoadLe32(frame, 34), 0xA1B2C3D4u);
     EXPECT_TRUE(std::equal(payload.begin(), payload.end(), frame.begin() + 38));
 }
 

@@ -1,6 +1,6 @@
 #include "tests/unit/transfer/fake_ads.h"
 
-#include "platform/ads_api.h"
+#include "ads/ads_api.h"
 
 namespace corvane::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace {
 
@@ -51,11 +51,11 @@ TEST(StandinImage, HoldsThirtyNineSelfCheckingRecordsForVersion33) {
         const std::span<const uint8_t> record =
             std::span<const uint8_t>(file).subspan(k * 2060, 2060);
         EXPECT_TRUE(std::equal(kMarker.begin(), kMarker.end(), record.begin()));
-        EXPECT_EQ(ams::LoadLe16(record, 8), k);
-        EXPECT_EQ(ams::LoadLe16(record, 10), 39);
+        EXPECT_EQ(common::LoadLe16(record, 8), k);
+        EXPECT_EQ(common::LoadLe16(record, 10), 39);
         EXPECT_EQ(record[12], 3);
         EXPECT_EQ(record[13], 3);
-        EXPECT_EQ(ams::LoadLe32(record, 2056), Crc32(record.first(2056)));
+        EXPECT_EQ(common::LoadLe32(record, 2056), Crc32(record.first(2056)));
     }
     // No two records share their filler.
     EXPECT_FALSE(std::equal(file.begin() + 14, file.begin() + 2056, file.begin() + 2060 + 14));

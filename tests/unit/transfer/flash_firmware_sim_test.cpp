@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ads_api.h"
-#include "platform/ads_client_testing.h"
+#include "ads/ads_api.h"
+#include "ads/ads_client_testing.h"
 #include "platform/window_message.h"
 #include "sim/controller.h"
 #include "tests/support/test_address.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 #include "tests/support/test_address.h"
 
 namespace corvane::test {
@@ -48,13 +48,13 @@ void RawPeer::CloseConnection() {
 
 std::vector<uint8_t> ReplyHeader(uint16_t commandId, uint32_t invokeId, uint32_t errorCode) {
     std::vector<uint8_t> reply(38, 0xEE);
-    ams::StoreLe16(reply, 0, 0x7777);  // reserved: not zero
-    ams::StoreLe32(reply, 2, 12345);   // length: wrong
-    ams::StoreLe16(reply, 22, commandId);
-    ams::StoreLe16(reply, 24, 0x0005);  // ADS response flags
-    ams::StoreLe32(reply, 26, 999);     // data length: wrong
-    ams::StoreLe32(reply, 30, errorCode);
-    ams::StoreLe32(reply, 34, invokeId);
+    common::StoreLe16(reply, 0, 0x7777);  // reserved: not zero
+    common::StoreLe32(reply, 2, 12345);   // length: wrong
+    common::StoreLe16(reply, 22, commandId);
+    common::StoreLe16(reply, 24, 0x0005);  // ADS response flags
+    common::StoreLe32(reply, 26, 999);     // data length: wrong
+    common::StoreLe32(reply, 30, errorCode);
+    common::StoreLe32(reply, 34, invokeId);
     return reply;
 }
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "ams/ams_header.h"
-#include "ams/little_endian.h"
+#include "common/little_endian.h"
 
 namespace corvane::test {
 namespace {
@@ -13,13 +13,13 @@ constexpr std::chrono::milliseconds kPollSlice{20};
 
 std::vector<uint8_t> ReplyTo(std::span<const uint8_t> request) {
     std::vector<uint8_t> reply(ams::kFrameHeaderSize, 0);
-    ams::StoreLe32(reply, 2, ams::kAmsHeaderSize);
+    common::StoreLe32(reply, 2, ams::kAmsHeaderSize);
     // The reply goes back to the sender: source and target swap places.
     std::copy(request.begin() + 14, request.begin() + 22, reply.begin() + 6);
     std::copy(request.begin() + 6, request.begin() + 14, reply.begin() + 14);
-    ams::StoreLe16(reply, 22, ams::LoadLe16(request, 22));
-    ams::StoreLe16(reply, 24, ams::kFlagResponse);
-    ams::StoreLe32(reply, 34, ams::LoadLe32(request, 34));
+    common::StoreLe16(reply, 22, common::LoadLe16(request, 22));
+    common::StoreLe16(reply, 24, ams::kFlagResponse);
+    common::StoreLe32(reply, 34, common::LoadLe32(request, 34));
     return reply;
 }
 

@@ -1,11 +1,11 @@
-#include "platform/ads_connection.h"
+#include "ads/ads_connection.h"
 
 #include <algorithm>
 
-#include "platform/ads_api.h"
+#include "ads/ads_api.h"
 #include "platform/local_address.h"
 
-namespace platform {
+namespace ads {
 namespace {
 
 // Waits are whole milliseconds; rounding up keeps a sub-millisecond remainder from spinning.
@@ -48,7 +48,7 @@ private:
     Turn& turn_;
 };
 
-AdsConnection::AdsConnection(const Ipv4& address, uint16_t tcpPort)
+AdsConnection::AdsConnection(const platform::Ipv4& address, uint16_t tcpPort)
     : address_(address), tcpPort_(tcpPort) {}
 
 void AdsConnection::DropLocked() {
@@ -61,11 +61,11 @@ AdsConnection::Pump AdsConnection::Feed(std::span<const uint8_t> bytes, OnFrame&
     assembler_.Append(bytes);
     for (;;) {
         switch (assembler_.Next(frame_)) {
-            case AmsFrameAssembler::Status::kNeedMore:
+            case ams::AmsFrameAssembler::Status::kNeedMore:
                 return Pump::kOk;
-            case AmsFrameAssembler::Status::kMalformed:
+            case ams::AmsFrameAssembler::Status::kMalformed:
                 return Pump::kMalformed;
-            case AmsFrameAssembler::Status::kFrame:
+            case ams::AmsFrameAssembler::Status::kFrame:
                 break;
         }
         ams::AmsHeader header;
@@ -107,7 +107,7 @@ int32_t AdsConnection::EnsureConnected(Clock::time_point deadline) {
     if (limit.count() == 0) {
         return ADSERR_CLIENT_SYNCTIMEOUT;
     }
-    socket_ = TcpSocket::Create();
+    socket_ = platform::TcpSocket::Create();
     if (!socket_.Valid()) {
         return ADSERR_TARGET_MACHINE_NOT_FOUND;
     }
@@ -133,7 +133,7 @@ int32_t AdsConnection::Transact(ams::AmsHeader& request, std::span<const uint8_t
 
     const platform::Ipv4 asked{request.source.netId.b[0], request.source.netId.b[1],
                                request.source.netId.b[2], request.source.netId.b[3]};
-    request.source.netId = ams::NetIdFromIpv4(AddressTowardPeer(socket_, asked));
+    request.source.netId = ams::NetIdFromIpv4(platform::AddressTowardPeer(socket_, asked));
     // Invoke id 0 is left out: the firmware download uses it for its image records.
     request.invokeId = nextInvokeId_++;
     if (nextInvokeId_ == 0) {
@@ -184,4 +184,4 @@ int32_t AdsConnection::Transact(ams::AmsHeader& request, std::span<const uint8_t
     return ADSERR_NOERR;
 }
 
-}  // namespace platform
+}  // namespace ads

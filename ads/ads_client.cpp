@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "platform/ads_api.h"
-#include "platform/ads_client_testing.h"
-#include "platform/ads_connection.h"
-#include "platform/ads_frame.h"
+#include "ads/ads_api.h"
+#include "ads/ads_client_testing.h"
+#include "ads/ads_connection.h"
+#include "ams/ads_frame.h"
 #include "platform/local_address.h"
 #include "platform/tcp_socket.h"
 
@@ -27,7 +27,7 @@ constexpr std::chrono::milliseconds kDefaultTimeout{5000};
 constexpr uint32_t kMaxDataLength =
     ams::kMaxAmsLength - static_cast<uint32_t>(ams::kAmsHeaderSize) - 16;
 
-using ConnectionPtr = std::shared_ptr<platform::AdsConnection>;
+using ConnectionPtr = std::shared_ptr<ads::AdsConnection>;
 
 struct Port {
     std::chrono::milliseconds timeout = kDefaultTimeout;
@@ -44,7 +44,7 @@ struct ClientState {
     int32_t defaultPort = 0;  // 0 = the default port is closed
     int32_t nextPort = kFirstPort;
     // One connection per controller, alive while a port holds a share of it or a call uses it.
-    std::map<uint32_t, std::weak_ptr<platform::AdsConnection>> connections;
+    std::map<uint32_t, std::weak_ptr<ads::AdsConnection>> connections;
     platform::HostLookup hostLookup;  // none set: the system's
 };
 
@@ -115,11 +115,11 @@ ConnectionPtr ShareConnection(ClientState& s, Port& port, const platform::Ipv4& 
     const uint32_t key = Ipv4Key(ip);
     ConnectionPtr& share = port.connections[key];
     if (!share) {
-        std::weak_ptr<platform::AdsConnection>& existing = s.connections[key];
+        std::weak_ptr<ads::AdsConnection>& existing = s.connections[key];
         share = existing.lock();
         if (!share) {
             std::erase_if(s.connections, [](const auto& entry) { return entry.second.expired(); });
-            share = std::make_shared<platform::AdsConnection>(ip);
+            share = std::make_shared<ads::AdsConnection>(ip);
             s.connections[key] = share;
         }
     }
@@ -148,7 +148,7 @@ int32_t Request(int32_t port, const AmsAddr& target, uint16_t commandId,
     header.target = target;
     header.commandId = commandId;
     header.stateFlags = ams::kFlagAdsCommand;
-    const auto deadline = platform::AdsConnection::Clock::now() + timeout;
+    const auto deadline = ads::AdsConnection::Clock::now() + timeout;
     const int32_t result = connection->Transact(header, data, deadline, reply);
     std::lock_guard lock(s.mutex);
     if (const auto it = s.ports.find(port); it != s.ports.end()) {
@@ -211,14 +211,14 @@ int32_t AdsSyncReadReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGroup
     if (!ValidBuffer(pAddr, length, pData)) {
         return ADSERR_CLIENT_INVALIDPARM;
     }
-    const auto request = platform::ads::EncodeReadRequest({indexGroup, indexOffset, length});
+    const auto request = ams::ads::EncodeReadRequest({indexGroup, indexOffset, length});
     std::vector<uint8_t> reply;
     if (const int32_t rc = Request(port, *pAddr, ams::kCmdRead, request, reply);
         rc != ADSERR_NOERR) {
         return rc;
     }
-    return platform::ads::DecodeReadReply(reply,
-                                          std::span<uint8_t>(static_cast<uint8_t*>(pData), length));
+    return ams::ads::DecodeReadReply(reply,
+                                     std::span<uint8_t>(static_cast<uint8_t*>(pData), length));
 }
 
 int32_t AdsSyncWriteReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGroup,
@@ -226,7 +226,7 @@ int32_t AdsSyncWriteReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGrou
     if (!ValidBuffer(pAddr, length, pData)) {
         return ADSERR_CLIENT_INVALIDPARM;
     }
-    const auto request = platform::ads::EncodeWriteRequest(
+    const auto request = ams::ads::EncodeWriteRequest(
         {indexGroup, indexOffset,
          std::span<const uint8_t>(static_cast<const uint8_t*>(pData), length)});
     std::vector<uint8_t> reply;
@@ -234,7 +234,7 @@ int32_t AdsSyncWriteReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGrou
         rc != ADSERR_NOERR) {
         return rc;
     }
-    return platform::ads::DecodeResultReply(reply);
+    return ams::ads::DecodeResultReply(reply);
 }
 
 int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t adsState,
@@ -242,14 +242,14 @@ int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t ad
     if (!ValidBuffer(pAddr, length, pData)) {
         return ADSERR_CLIENT_INVALIDPARM;
     }
-    const auto request = platform::ads::EncodeWriteControlRequest(
+    const auto request = ams::ads::EncodeWriteControlRequest(
         {adsState, devState, std::span<const uint8_t>(static_cast<const uint8_t*>(pData), length)});
     std::vector<uint8_t> reply;
     if (const int32_t rc = Request(port, *pAddr, ams::kCmdWriteControl, request, reply);
         rc != ADSERR_NOERR) {
         return rc;
     }
-    return platform::ads::DecodeResultReply(reply);
+    return ams::ads::DecodeResultReply(reply);
 }
 
 int32_t AdsPortOpen() {

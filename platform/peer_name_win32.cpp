@@ -1,7 +1,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "platform/ads_peer.h"
+#include "platform/peer_name.h"
 
 namespace platform {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::ads {
+namespace ams::ads {
 
 inline constexpr size_t kReadRequestSize = 12;         // group, offset, length
 inline constexpr size_t kWriteRequestHeaderSize = 12;  // group, offset, length, then data
@@ -70,4 +70,4 @@ int32_t DecodeResultReply(std::span<const uint8_t> reply);
 // `out` untouched, so a caller never takes stale bytes for PLC memory.
 int32_t DecodeReadReply(std::span<const uint8_t> reply, std::span<uint8_t> out);
 
-}  // namespace platform::ads
+}  // namespace ams::ads

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-namespace ams {
+namespace common {
 
 inline uint16_t LoadLe16(std::span<const uint8_t> b, size_t at) {
     return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
@@ -28,4 +28,4 @@ inline void StoreLe32(std::span<uint8_t> b, size_t at, uint32_t v) {
     b[at + 3] = static_cast<uint8_t>(v >> 24);
 }
 
-}  // namespace ams
+}  // namespace common

@@ -2,7 +2,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include "platform/ads_peer.h"
+#include "platform/peer_name.h"
 
 namespace platform {
 

@@ -1,16 +1,21 @@
-#include "platform/ads_frame.h"
+#include "ams/ads_frame.h"
 
 #include <algorithm>
 
-#include "ams/little_endian.h"
-#include "platform/ads_api.h"
+#include "common/little_endian.h"
+#include "ams/ads_codes.h"
 
-namespace platform::ads {
+namespace ams::ads {
 
-using ams::LoadLe16;
-using ams::LoadLe32;
-using ams::StoreLe16;
-using ams::StoreLe32;
+using common::LoadLe16;
+using common::LoadLe32;
+using common::StoreLe16;
+using common::StoreLe32;
+
+using common::LoadLe16;
+using common::LoadLe32;
+using common::StoreLe16;
+using common::StoreLe32;
 
 std::array<uint8_t, kReadRequestSize> EncodeReadRequest(const ReadRequest& request) {
     std::array<uint8_t, kReadRequestSize> out{};
@@ -134,4 +139,4 @@ int32_t DecodeReadReply(std::span<const uint8_t> reply, std::span<uint8_t> out) 
     return ADSERR_NOERR;
 }
 
-}  // namespace platform::ads
+}  // namespace ams::ads

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace platform {
+namespace ams {
 
 class AmsFrameAssembler {
 public:
@@ -33,4 +33,4 @@ private:
     size_t start_ = 0;  // bytes before it are consumed
 };
 
-}  // namespace platform
+}  // namespace ams

@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "ams/ams_header.h"
-#include "platform/ads_stream.h"
+#include "ams/ams_stream.h"
 #include "platform/tcp_socket.h"
 
-namespace platform {
+namespace ads {
 
 class AdsConnection {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit AdsConnection(const Ipv4& address, uint16_t tcpPort = ams::kRouterTcpPort);
+    explicit AdsConnection(const platform::Ipv4& address, uint16_t tcpPort = ams::kRouterTcpPort);
     AdsConnection(const AdsConnection&) = delete;
     AdsConnection& operator=(const AdsConnection&) = delete;
 
@@ -65,14 +65,14 @@ private:
     };
     class TurnGuard;
 
-    const Ipv4 address_;
+    const platform::Ipv4 address_;
     const uint16_t tcpPort_;
     Turn turn_;
-    TcpSocket socket_;
-    AmsFrameAssembler assembler_;
+    platform::TcpSocket socket_;
+    ams::AmsFrameAssembler assembler_;
     std::vector<uint8_t> frame_;
     std::array<uint8_t, 4096> chunk_{};
     uint32_t nextInvokeId_ = 1;
 };
 
-}  // namespace platform
+}  // namespace ads

@@ -1,8 +1,8 @@
-#include "platform/ads_stream.h"
+#include "ams/ams_stream.h"
 
 #include "ams/ams_header.h"
 
-namespace platform {
+namespace ams {
 
 void AmsFrameAssembler::Append(std::span<const uint8_t> bytes) {
     // Consumed bytes are dropped only when they outweigh what is left, so long streams of
@@ -42,4 +42,4 @@ void AmsFrameAssembler::Clear() {
     start_ = 0;
 }
 
-}  // namespace platform
+}  // namespace ams
