@@ -92,4 +92,16 @@ DecodeStatus DecodeFrame(std::span<const uint8_t> frame, AmsHeader& h,
     return DecodeStatus::kOk;
 }
 
+std::vector<uint8_t> EncodeReply(const AmsHeader& request, uint16_t stateFlags, uint32_t errorCode,
+                                 std::span<const uint8_t> data) {
+    AmsHeader reply;
+    reply.target = request.source;
+    reply.source = request.target;
+    reply.commandId = request.commandId;
+    reply.stateFlags = stateFlags;
+    reply.errorCode = errorCode;
+    reply.invokeId = request.invokeId;
+    return EncodeFrame(reply, data);
+}
+
 }  // namespace ams

@@ -69,4 +69,9 @@ DecodeStatus PeekFrameSize(std::span<const uint8_t> received, size_t& frameSize)
 DecodeStatus DecodeFrame(std::span<const uint8_t> frame, AmsHeader& header,
                          std::span<const uint8_t>& data);
 
+// The frame that answers `request`: addresses swapped, its command id and invoke id, the
+// given state flags, error code and data.
+std::vector<uint8_t> EncodeReply(const AmsHeader& request, uint16_t stateFlags, uint32_t errorCode,
+                                 std::span<const uint8_t> data);
+
 }  // namespace ams

@@ -26,23 +26,6 @@ sockaddr_in MakeAddress(const Ipv4& address, uint16_t port) {
 
 }  // namespace
 
-TcpSocket::~TcpSocket() {
-    Close();
-}
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kInvalid;
-}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
 TcpSocket TcpSocket::Create() {
     return TcpSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
 }

@@ -46,23 +46,6 @@ SOCKET S(uintptr_t h) {
 
 }  // namespace
 
-TcpSocket::~TcpSocket() {
-    Close();
-}
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kInvalid;
-}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
 TcpSocket TcpSocket::Create() {
     EnsureWinsock();
     return TcpSocket(static_cast<NativeHandle>(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));

@@ -48,18 +48,6 @@ bool TouchesCommandBlock(uint32_t offset, size_t length) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodeReply(const ams::AmsHeader& request, uint16_t stateFlags,
-                                 uint32_t errorCode, std::span<const uint8_t> data) {
-    ams::AmsHeader reply;
-    reply.target = request.source;
-    reply.source = request.target;
-    reply.commandId = request.commandId;
-    reply.stateFlags = stateFlags;
-    reply.errorCode = errorCode;
-    reply.invokeId = request.invokeId;
-    return ams::EncodeFrame(reply, data);
-}
-
 ControllerModel::ControllerModel(const Options& options, std::vector<uint8_t> expectedImage)
     : plc_(options.firmwareMajor, options.firmwareMinor),
       faults_(options.faults),
@@ -105,7 +93,8 @@ FrameOutcome ControllerModel::Serve(const ams::AmsHeader& request, std::span<con
     if (amsError != 0) {
         body.clear();
     }
-    outcome.reply = EncodeReply(request, ams::kFlagResponse | ams::kFlagAdsCommand, amsError, body);
+    outcome.reply =
+        ams::EncodeReply(request, ams::kFlagResponse | ams::kFlagAdsCommand, amsError, body);
     if (auto event = ParameterEvent(false)) {
         outcome.events.push_back(std::move(*event));
     }
@@ -228,8 +217,8 @@ void ControllerModel::ServeDownload(const ams::AmsHeader& request, std::span<con
     if (faults_.downloadSilent) {
         return;
     }
-    outcome.reply = EncodeReply(request, ams::kFlagResponse,
-                                faults_.downloadError ? kDownloadFaultError : 0, {});
+    outcome.reply = ams::EncodeReply(request, ams::kFlagResponse,
+                                     faults_.downloadError ? kDownloadFaultError : 0, {});
 }
 
 void ControllerModel::InstallPendingImage(FrameOutcome& outcome) {

@@ -94,7 +94,4 @@ private:
     std::optional<std::array<uint32_t, kParameterCount>> loggedParameters_;
 };
 
-std::vector<uint8_t> EncodeReply(const ams::AmsHeader& request, uint16_t stateFlags,
-                                 uint32_t errorCode, std::span<const uint8_t> data);
-
 }  // namespace sim

@@ -56,14 +56,7 @@ ScriptedRouter::~ScriptedRouter() {
 
 std::vector<uint8_t> ReplyTo(const ams::AmsHeader& request, std::span<const uint8_t> data,
                              uint16_t stateFlags, uint32_t errorCode) {
-    ams::AmsHeader reply;
-    reply.target = request.source;
-    reply.source = request.target;
-    reply.commandId = request.commandId;
-    reply.stateFlags = stateFlags;
-    reply.errorCode = errorCode;
-    reply.invokeId = request.invokeId;
-    return ams::EncodeFrame(reply, data);
+    return ams::EncodeReply(request, stateFlags, errorCode, data);
 }
 
 std::vector<uint8_t> ReadReplyData(uint32_t result, uint32_t length,
