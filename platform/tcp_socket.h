@@ -36,8 +36,6 @@ public:
         return handle_;
     }
 
-    // Blocking connect, bounded only by the system.
-    bool Connect(const Ipv4& address, uint16_t port);
     // Connect that gives up after `limit`; the socket is blocking again afterwards.
     bool Connect(const Ipv4& address, uint16_t port, std::chrono::milliseconds limit);
 

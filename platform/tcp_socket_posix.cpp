@@ -34,27 +34,6 @@ bool TcpSocket::Valid() const {
     return handle_ != kInvalid;
 }
 
-bool TcpSocket::Connect(const Ipv4& address, uint16_t port) {
-    const sockaddr_in sa = MakeAddress(address, port);
-    if (::connect(handle_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) {
-        return true;
-    }
-    if (errno != EINTR) {
-        return false;
-    }
-    // An interrupted connect goes on in the background; calling connect() again would only
-    // report EALREADY. Wait for the one under way and take its outcome.
-    pollfd pfd{handle_, POLLOUT, 0};
-    int ready;
-    do {
-        ready = ::poll(&pfd, 1, -1);
-    } while (ready < 0 && errno == EINTR);
-    int error = 0;
-    socklen_t length = sizeof error;
-    return ready == 1 && ::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-           error == 0;
-}
-
 bool TcpSocket::Connect(const Ipv4& address, uint16_t port, std::chrono::milliseconds limit) {
     if (!Valid()) {
         return false;
@@ -65,9 +44,18 @@ bool TcpSocket::Connect(const Ipv4& address, uint16_t port, std::chrono::millise
     }
     const sockaddr_in sa = MakeAddress(address, port);
     bool connected = ::connect(handle_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
-    if (!connected && errno == EINPROGRESS) {
+    if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
+        // The connection goes on in the background, also when a signal cut the call short:
+        // wait for it (again after a signal, for what is left of the limit) and take its outcome.
+        const auto deadline = std::chrono::steady_clock::now() + limit;
         pollfd pfd{handle_, POLLOUT, 0};
-        if (::poll(&pfd, 1, static_cast<int>(limit.count())) == 1) {
+        int ready;
+        do {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            ready = ::poll(&pfd, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+        } while (ready < 0 && errno == EINTR);
+        if (ready == 1) {
             int error = 0;
             socklen_t length = sizeof error;
             connected =

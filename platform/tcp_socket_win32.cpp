@@ -55,11 +55,6 @@ bool TcpSocket::Valid() const {
     return handle_ != kInvalid;
 }
 
-bool TcpSocket::Connect(const Ipv4& address, uint16_t port) {
-    const sockaddr_in sa = MakeAddress(address, port);
-    return ::connect(S(handle_), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
-}
-
 bool TcpSocket::Connect(const Ipv4& address, uint16_t port, std::chrono::milliseconds limit) {
     if (!Valid()) {
         return false;

@@ -85,7 +85,7 @@ void BM_LoopbackBound(benchmark::State& state) {
     std::array<uint8_t, ams::kFrameHeaderSize> reply{};
     for (auto _ : state) {
         platform::TcpSocket client = platform::TcpSocket::Create();
-        client.Connect(address, listener.LocalPort());
+        client.Connect(address, listener.LocalPort(), milliseconds(2000));
         for (const size_t n : sizes) {
             client.Send(std::span(request).first(ams::kFrameHeaderSize + n));
             ReadExactly(client, reply);

@@ -15,7 +15,7 @@ RawPeer::RawPeer() : listener_(platform::TcpSocket::Create()) {
 
 platform::TcpSocket RawPeer::ConnectClient(std::chrono::milliseconds clientTimeout) {
     platform::TcpSocket client = platform::TcpSocket::Create();
-    EXPECT_TRUE(client.Connect(TestOctets(), listener_.LocalPort()));
+    EXPECT_TRUE(client.Connect(TestOctets(), listener_.LocalPort(), clientTimeout));
     EXPECT_TRUE(client.SetReceiveTimeout(clientTimeout));
     // The connection is complete in the listener's backlog, so accepting does not block.
     connection_ = listener_.Accept();
