@@ -1,22 +1,12 @@
-#include "sim/controller.h"
-
-#include <atomic>
-#include <bit>
-#include <condition_variable>
-#include <list>
-#include <mutex>
-#include <thread>
-
-#include "platform/peer_name.h"
+// The simulated controller on the network: the router's port, one thread per connection, the
+// frames each one serves, and the reboots they set off.
 #include "ams/ams_stream.h"
-#include "sim/controller_model.h"
-#include "sim/event_log.h"
-#include "sim/expected_image.h"
+#include "platform/peer_name.h"
+#include "sim/controller_impl.h"
 
 namespace sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // How often idle threads look at the stop and reboot flags; sockets are also shut down to
@@ -28,11 +18,6 @@ constexpr size_t kMaxConnections = 64;
 // Under stall-download: small enough that a few unread download frames fill it and the host's
 // next send blocks.
 constexpr int kStalledReceiveBuffer = 4096;
-
-std::string AddressText(const platform::Ipv4& ip, uint16_t port) {
-    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
-           std::to_string(ip[3]) + ":" + std::to_string(port);
-}
 
 std::string NetIdText(const AmsNetId& netId) {
     std::string text;
@@ -57,71 +42,7 @@ bool Routed(const Faults& faults, const AmsNetId& source,
            *peer == platform::Ipv4{route.b[0], route.b[1], route.b[2], route.b[3]};
 }
 
-struct Connection {
-    platform::TcpSocket socket;
-    std::string peer;
-    std::optional<platform::Ipv4> peerAddress;
-    std::thread thread;
-    std::atomic<bool> finished{false};
-    std::atomic<bool> dropped{false};
-};
-
 }  // namespace
-
-struct Controller::Impl {
-    explicit Impl(Options o)
-        : options(std::move(o)),
-          model(options, ChooseExpectedImage(options.expectedImage)),
-          log(options.logPath, options.onEvent) {}
-
-    void AcceptLoop();
-    void Serve(const std::shared_ptr<Connection>& connection);
-    bool OpenListener();
-    void DropAllConnections();
-    // Has the accept thread close the port and count the reboot; returns once it has.
-    void BeginReboot();
-    // On the accept thread: the port closes, then the reboot is counted and the model
-    // restarted, after installing the image install-ms held back when `install`.
-    void RebootNow(bool install);
-    void ReapConnections(bool all);
-    // Runs one frame through the model and logs what it did, both under the lock so the log
-    // tells things in the order they happened. Nothing is served while the controller is going
-    // down, nor a frame the route fault drops.
-    enum class Handled { kServed, kNoRoute, kGoingDown };
-    Handled Handle(const Connection& connection, const ams::AmsHeader& header,
-                   std::span<const uint8_t> data, FrameOutcome& outcome, Faults& faults);
-    // stall-download: the connection stays open and unread until it is dropped or the
-    // controller stops.
-    void Stall(const Connection& connection, int downloads);
-    void Emit(const std::string& kind, const std::string& text) { log.Event(kind, text); }
-    void Emit(const LogEvent& event) { log.Event(event.kind, event.text, event.detail); }
-    // With the lock held.
-    void LogParameters(bool force) {
-        if (auto event = model.ParameterEvent(force)) {
-            Emit(*event);
-        }
-    }
-    void Changed() { changed.notify_all(); }
-
-    const Options options;
-    mutable std::mutex mutex;  // guards the model, the flags below and lastError
-    mutable std::condition_variable changed;
-    ControllerModel model;
-    EventLog log;
-    std::string lastError;
-    uint16_t boundPort = 0;
-    bool stopping = false;
-    bool rebootRequested = false;
-    bool gone = false;  // never-return: down for good after a flash
-    Clock::time_point rebootEnd{};
-
-    // Touched only by the accept thread while it runs.
-    platform::TcpSocket listener;
-    std::thread acceptThread;
-
-    std::mutex connectionsMutex;
-    std::list<std::shared_ptr<Connection>> connections;
-};
 
 bool Controller::Impl::OpenListener() {
     uint16_t port = 0;
@@ -473,174 +394,6 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
     }
     connection->finished = true;
     Changed();
-}
-
-Controller::Controller(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
-
-Controller::~Controller() {
-    Stop();
-}
-
-bool Controller::Start() {
-    Impl& d = *impl_;
-    if (d.acceptThread.joinable()) {
-        return true;
-    }
-    if (!d.log.Good()) {
-        std::lock_guard lock(d.mutex);
-        d.lastError = "cannot open the log file " + d.options.logPath;
-        return false;
-    }
-    if (!d.OpenListener()) {
-        std::lock_guard lock(d.mutex);
-        d.lastError = "cannot listen on " + AddressText(d.options.listen, d.options.port);
-        return false;
-    }
-    {
-        std::lock_guard lock(d.mutex);
-        d.stopping = false;
-        d.model.CurrentStats().listening = true;
-        // First the line that says the controller is there, then what it starts with.
-        d.Emit("listening", "listening on " + AddressText(d.options.listen, d.boundPort));
-        d.LogParameters(true);
-    }
-    d.acceptThread = std::thread([&d] { d.AcceptLoop(); });
-    return true;
-}
-
-void Controller::Stop() {
-    Impl& d = *impl_;
-    if (!d.acceptThread.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard lock(d.mutex);
-        d.stopping = true;
-    }
-    d.Changed();
-    d.acceptThread.join();
-    d.listener.Close();
-}
-
-std::string Controller::LastError() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->lastError;
-}
-
-uint16_t Controller::Port() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->boundPort;
-}
-
-void Controller::SetFloatParameter(int id, float value) {
-    if (!IsFloatParameter(id)) {
-        return;
-    }
-    std::lock_guard lock(impl_->mutex);
-    impl_->model.Plc().SetParameterRaw(id, std::bit_cast<uint32_t>(value));
-    impl_->LogParameters(false);
-}
-
-void Controller::SetIntParameter(int id, int32_t value) {
-    if (!IsIntParameter(id)) {
-        return;
-    }
-    if (id == 9) {
-        value = static_cast<int8_t>(value);
-    }
-    std::lock_guard lock(impl_->mutex);
-    impl_->model.Plc().SetParameterRaw(id, static_cast<uint32_t>(value));
-    impl_->LogParameters(false);
-}
-
-float Controller::FloatParameter(int id) const {
-    if (!IsFloatParameter(id)) {
-        return 0.0f;
-    }
-    std::lock_guard lock(impl_->mutex);
-    return std::bit_cast<float>(impl_->model.Plc().ParameterRaw(id));
-}
-
-int32_t Controller::IntParameter(int id) const {
-    if (!IsIntParameter(id)) {
-        return 0;
-    }
-    std::lock_guard lock(impl_->mutex);
-    return static_cast<int32_t>(impl_->model.Plc().ParameterRaw(id));
-}
-
-float Controller::FactoryFloatParameter(int id) {
-    return IsFloatParameter(id) ? std::bit_cast<float>(PlcProgram::FactoryRaw(id)) : 0.0f;
-}
-
-int32_t Controller::FactoryIntParameter(int id) {
-    return IsIntParameter(id) ? static_cast<int32_t>(PlcProgram::FactoryRaw(id)) : 0;
-}
-
-void Controller::SetFirmware(uint8_t major, uint8_t minor) {
-    std::lock_guard lock(impl_->mutex);
-    impl_->model.Plc().SetFirmware(major, minor);
-    impl_->LogParameters(false);
-}
-
-std::pair<uint8_t, uint8_t> Controller::Firmware() const {
-    std::lock_guard lock(impl_->mutex);
-    return {impl_->model.Plc().FirmwareMajor(), impl_->model.Plc().FirmwareMinor()};
-}
-
-void Controller::SetStateWord(int16_t value) {
-    std::lock_guard lock(impl_->mutex);
-    impl_->model.Plc().SetStateWord(value);
-}
-
-void Controller::SetDetailWord(int16_t value) {
-    std::lock_guard lock(impl_->mutex);
-    impl_->model.Plc().SetDetailWord(value);
-}
-
-void Controller::SetErrorCode(uint32_t value) {
-    std::lock_guard lock(impl_->mutex);
-    impl_->model.Plc().SetErrorCode(value);
-}
-
-uint16_t Controller::PlcState() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->model.Plc().Running() ? 5 : 6;
-}
-
-void Controller::SetFaults(const Faults& faults) {
-    {
-        std::lock_guard lock(impl_->mutex);
-        impl_->model.CurrentFaults() = faults;
-    }
-    impl_->Changed();
-}
-
-Faults Controller::CurrentFaults() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->model.CurrentFaults();
-}
-
-Stats Controller::stats() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->model.CurrentStats();
-}
-
-std::vector<DownloadFrame> Controller::DownloadFrames() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->model.DownloadFrames();
-}
-
-std::vector<uint8_t> Controller::LastReceivedImage() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->model.LastReceivedImage();
-}
-
-bool Controller::WaitFor(const std::function<bool(const Stats&)>& predicate,
-                         std::chrono::milliseconds limit) const {
-    std::unique_lock lock(impl_->mutex);
-    return impl_->changed.wait_for(lock, limit,
-                                   [&] { return predicate(impl_->model.CurrentStats()); });
 }
 
 }  // namespace sim
