@@ -60,18 +60,15 @@ template <typename OnFrame>
 AdsConnection::Pump AdsConnection::Feed(std::span<const uint8_t> bytes, OnFrame&& onFrame) {
     assembler_.Append(bytes);
     for (;;) {
-        switch (assembler_.Next(frame_)) {
+        ams::AmsHeader header;
+        std::span<const uint8_t> data;
+        switch (assembler_.NextDecoded(frame_, header, data)) {
             case ams::AmsFrameAssembler::Status::kNeedMore:
                 return Pump::kOk;
             case ams::AmsFrameAssembler::Status::kMalformed:
                 return Pump::kMalformed;
             case ams::AmsFrameAssembler::Status::kFrame:
                 break;
-        }
-        ams::AmsHeader header;
-        std::span<const uint8_t> data;
-        if (ams::DecodeFrame(frame_, header, data) != ams::DecodeStatus::kOk) {
-            return Pump::kMalformed;
         }
         if (onFrame(header, data)) {
             return Pump::kOk;

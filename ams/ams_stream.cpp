@@ -42,4 +42,14 @@ void AmsFrameAssembler::Clear() {
     start_ = 0;
 }
 
+AmsFrameAssembler::Status AmsFrameAssembler::NextDecoded(std::vector<uint8_t>& frame,
+                                                         AmsHeader& header,
+                                                         std::span<const uint8_t>& data) {
+    const Status status = Next(frame);
+    if (status == Status::kFrame && DecodeFrame(frame, header, data) != DecodeStatus::kOk) {
+        return Status::kMalformed;
+    }
+    return status;
+}
+
 }  // namespace ams

@@ -1,11 +1,13 @@
 // Reassembles AMS/TCP frames from a TCP byte stream by their length fields; shared by the ADS
-// client and the simulated controller.
+// client, the flash sequence and the simulated controller.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "ams/ams_header.h"
 
 namespace ams {
 
@@ -24,6 +26,10 @@ public:
     // Takes the next complete frame out of the buffer. A length field is checked as soon as
     // its 6 bytes are there, so a hostile length never makes the buffer grow to it.
     Status Next(std::vector<uint8_t>& frame);
+    // Next, with the frame decoded into `header` and `data` (a view into `frame`); a complete
+    // frame whose headers do not decode is kMalformed too.
+    Status NextDecoded(std::vector<uint8_t>& frame, AmsHeader& header,
+                       std::span<const uint8_t>& data);
 
     void Clear();
     size_t Buffered() const { return buffer_.size() - start_; }

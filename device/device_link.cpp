@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "device/device_events.h"
 #include "device/device_lock.h"
@@ -14,6 +13,7 @@
 #include "device/parameter_value.h"
 #include "device/plc_memory.h"
 #include "device/poll_worker.h"
+#include "device/queue_wait.h"
 #include "ads/ads_api.h"
 
 namespace {
@@ -143,15 +143,9 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
 
 bool CDeviceLink::WaitForEndingWorker() {
     device::WorkerThread& worker = session_->worker;
-    const auto deadline = std::chrono::steady_clock::now() + device::WorkerEndWait();
-    while (!worker.Ended()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        if (platform::HasPendingMessage()) {
-            platform::PumpOneMessage();
-        }
-        std::this_thread::sleep_for(device::kPollPause);
+    if (!device::WaitMovingQueue([&worker] { return worker.Ended(); },
+                                 std::chrono::steady_clock::now() + device::WorkerEndWait())) {
+        return false;
     }
     worker.WaitAndRelease(std::chrono::milliseconds{0});
     return true;

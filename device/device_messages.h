@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t WM_FLASH_STEP = 0x471;     // WM_USER + 113; wParam = flash step
-inline constexpr uint32_t WM_DEVICE_EVENT = 0x472;   // WM_USER + 114; wParam = kind, lParam = detail
+inline constexpr uint32_t WM_FLASH_STEP = 0x471;    // WM_USER + 113; wParam = flash step
+inline constexpr uint32_t WM_DEVICE_EVENT = 0x472;  // WM_USER + 114; wParam = kind, lParam = detail
 inline constexpr uint32_t WM_DEVICE_CLOSED = 0x473;  // WM_USER + 115
 
 // WM_DEVICE_EVENT kinds.

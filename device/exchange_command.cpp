@@ -2,14 +2,13 @@
 
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "device/device_events.h"
 #include "device/device_lock.h"
 #include "device/device_messages.h"
 #include "device/device_session.h"
 #include "device/device_timing.h"
-#include "platform/window_message.h"
+#include "device/queue_wait.h"
 
 namespace {
 
@@ -26,8 +25,6 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
 
     uint32_t previousAnswerSequence = 0;
     uint32_t sequence = 0;
-    uint16_t answerCode = 0;
-    uint32_t answerSequence = 0;
     bool connected = false;
     auto deadline = std::chrono::steady_clock::time_point::max();
     {
@@ -42,8 +39,6 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
         sequence = session.requestCounter;
         session.commandBlock = record;
         device::SetRecordSequence(session.commandBlock, sequence);
-        answerCode = device::RecordCode(session.responseBlock);
-        answerSequence = device::RecordSequence(session.responseBlock);
     }
     if (!connected) {
         return 0;
@@ -55,26 +50,20 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
     const auto limit = device::ExchangeTimeLimit();
     // Past the caller's deadline nobody waits for the answer any more.
     const auto giveUp = deadline - start < limit ? deadline : start + limit;
-    for (;;) {
-        // A device that does not count answers with 0; an unchanged number is the answer to
-        // the previous request still standing in the response block.
-        if (answerCode == code && (answerSequence == sequence || answerSequence == 0) &&
-            answerSequence != previousAnswerSequence) {
-            break;
-        }
-        {
+    const bool answered = device::WaitMovingQueue(
+        [&] {
             std::lock_guard lock(DeviceLock);
-            answerCode = device::RecordCode(session.responseBlock);
-            answerSequence = device::RecordSequence(session.responseBlock);
-        }
-        if (platform::HasPendingMessage()) {
-            platform::PumpOneMessage();
-        }
-        if (std::chrono::steady_clock::now() > giveUp) {
-            PostDeviceEvent(session, DEVEVT_TIMEOUT, kTimeoutDetail);
-            return 0;
-        }
-        std::this_thread::sleep_for(device::kPollPause);
+            const uint16_t answerCode = device::RecordCode(session.responseBlock);
+            const uint32_t answerSequence = device::RecordSequence(session.responseBlock);
+            // A device that does not count answers with 0; an unchanged number is the answer
+            // to the previous request still standing in the response block.
+            return answerCode == code && (answerSequence == sequence || answerSequence == 0) &&
+                   answerSequence != previousAnswerSequence;
+        },
+        giveUp);
+    if (!answered) {
+        PostDeviceEvent(session, DEVEVT_TIMEOUT, kTimeoutDetail);
+        return 0;
     }
 
     std::lock_guard lock(DeviceLock);

@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #endif
@@ -27,8 +28,9 @@ int Native(const TcpSocket& socket) {
 }
 #endif
 
+// One end of a connected socket, as getsockname or getpeername tells it.
 template <typename Query>
-std::optional<Ipv4> EndAddress(const TcpSocket& socket, Query query) {
+std::optional<sockaddr_in> EndPoint(const TcpSocket& socket, Query query) {
     if (!socket.Valid()) {
         return std::nullopt;
     }
@@ -38,8 +40,15 @@ std::optional<Ipv4> EndAddress(const TcpSocket& socket, Query query) {
         sa.sin_family != AF_INET) {
         return std::nullopt;
     }
+    return sa;
+}
+
+std::optional<Ipv4> AddressOf(const std::optional<sockaddr_in>& end) {
+    if (!end) {
+        return std::nullopt;
+    }
     Ipv4 ip{};
-    std::memcpy(ip.data(), &sa.sin_addr.s_addr, ip.size());
+    std::memcpy(ip.data(), &end->sin_addr.s_addr, ip.size());
     // An unconnected socket reports the wildcard address: that is no answer.
     if (ip == Ipv4{}) {
         return std::nullopt;
@@ -47,18 +56,33 @@ std::optional<Ipv4> EndAddress(const TcpSocket& socket, Query query) {
     return ip;
 }
 
-}  // namespace
-
-std::optional<Ipv4> TcpSocket::LocalAddress() const {
-    return EndAddress(*this, [](auto handle, sockaddr* sa, AddressLength* length) {
-        return ::getsockname(handle, sa, length);
+std::optional<sockaddr_in> PeerEnd(const TcpSocket& socket) {
+    return EndPoint(socket, [](auto handle, sockaddr* sa, AddressLength* length) {
+        return ::getpeername(handle, sa, length);
     });
 }
 
+}  // namespace
+
+std::optional<Ipv4> TcpSocket::LocalAddress() const {
+    return AddressOf(EndPoint(*this, [](auto handle, sockaddr* sa, AddressLength* length) {
+        return ::getsockname(handle, sa, length);
+    }));
+}
+
 std::optional<Ipv4> TcpSocket::PeerAddress() const {
-    return EndAddress(*this, [](auto handle, sockaddr* sa, AddressLength* length) {
-        return ::getpeername(handle, sa, length);
-    });
+    return AddressOf(PeerEnd(*this));
+}
+
+std::string PeerName(const TcpSocket& socket) {
+    const std::optional<sockaddr_in> end = PeerEnd(socket);
+    const std::optional<Ipv4> ip = AddressOf(end);
+    if (!ip) {
+        return "?";
+    }
+    return std::to_string((*ip)[0]) + "." + std::to_string((*ip)[1]) + "." +
+           std::to_string((*ip)[2]) + "." + std::to_string((*ip)[3]) + ":" +
+           std::to_string(ntohs(end->sin_port));
 }
 
 HostLookup SystemHostLookup() {

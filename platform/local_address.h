@@ -11,6 +11,10 @@
 
 namespace platform {
 
+// The remote end of a connected socket as "a.b.c.d:port" ("?" when it cannot be told), for the
+// simulated router's logs.
+std::string PeerName(const TcpSocket& socket);
+
 // This host's name and the first IPv4 address a name resolves to: the system's, or a test's.
 struct HostLookup {
     std::function<std::optional<std::string>()> hostName;

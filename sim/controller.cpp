@@ -1,7 +1,7 @@
 // The simulated controller on the network: the router's port, one thread per connection, the
 // frames each one serves, and the reboots they set off.
 #include "ams/ams_stream.h"
-#include "platform/peer_name.h"
+#include "platform/local_address.h"
 #include "sim/controller_impl.h"
 
 namespace sim {
@@ -319,14 +319,13 @@ void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
         }
         assembler.Append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)));
         for (;;) {
-            const auto status = assembler.Next(frame);
+            ams::AmsHeader header;
+            std::span<const uint8_t> data;
+            const auto status = assembler.NextDecoded(frame, header, data);
             if (status == ams::AmsFrameAssembler::Status::kNeedMore) {
                 break;
             }
-            ams::AmsHeader header;
-            std::span<const uint8_t> data;
-            if (status == ams::AmsFrameAssembler::Status::kMalformed ||
-                ams::DecodeFrame(frame, header, data) != ams::DecodeStatus::kOk) {
+            if (status == ams::AmsFrameAssembler::Status::kMalformed) {
                 closeReason = "dropped: malformed frame";
                 open = false;
                 break;

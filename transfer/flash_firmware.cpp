@@ -80,14 +80,13 @@ public:
         }
         assembler_.Append(bytes);
         for (;;) {
-            const auto status = assembler_.Next(frame_);
+            ams::AmsHeader header;
+            std::span<const uint8_t> data;
+            const auto status = assembler_.NextDecoded(frame_, header, data);
             if (status == ams::AmsFrameAssembler::Status::kNeedMore) {
                 return;
             }
-            ams::AmsHeader header;
-            std::span<const uint8_t> data;
-            if (status == ams::AmsFrameAssembler::Status::kMalformed ||
-                ams::DecodeFrame(frame_, header, data) != ams::DecodeStatus::kOk) {
+            if (status == ams::AmsFrameAssembler::Status::kMalformed) {
                 // Out of step: from here only the controller's silence or close tells.
                 lost_ = true;
                 assembler_.Clear();
