@@ -5,6 +5,7 @@
 #include "app/update_run.h"
 #include "app/wizard_constants.h"
 #include "app/wizard_run_view.h"
+#include "app/wizard_texts.h"
 #include "device/device_messages.h"
 #include "framework/cstring.h"
 #include "framework/message_map_entries.h"
@@ -15,29 +16,6 @@
 #include "resources/resource.h"
 #include "skin/wizard_button.h"
 #include "skin/wizard_colours.h"
-
-namespace {
-constexpr const char* kTitleRequirements = "Welcome to Tolvik Corvane Firmware Update";
-constexpr const char* kTitleAddress = "Preparing for the update process";
-constexpr const char* kMessageRequirements =
-    "The Tolvik Firmware Wizard will guilde you through the following steps.";
-constexpr const char* kMessageAddress =
-    "Please enter the IP-address of your Corvane Hardware below and click next.";
-constexpr const char* kInstructionRequirements = "Check the boxes and click next to continue.";
-constexpr const char* kRequirementsNotConfirmed =
-    "Please confirm the update requirements by clicking the checkboxes above!";
-constexpr const char* kAddressBlank =
-    "The IP field is empty! Please enter a valid IP address first.";
-constexpr const char* kTitleRunning = "Update in Process ...";
-constexpr const char* kMessageRunning =
-    "The program is updating your Corvane hardware. This may take approximately one minute.";
-constexpr const char* kInstructionRunning = "Don't power down your PC and the Corvane now.";
-constexpr const char* kTitleFinished = "Update Process finished";
-constexpr const char* kMessageFinished =
-    "The latest version of the Corvane firmware has been successfully installed.";
-constexpr const char* kTitleFailed = "Update Process failed...";
-constexpr const char* kCaptionFinish = "&Finish";
-}  // namespace
 
 CKestrupDlg::CKestrupDlg(CWnd* parent)
     : CBitmapDialog(IDD_KESTRUP_DIALOG, parent),

@@ -408,6 +408,11 @@ std::chrono::milliseconds RunWorstCase(const RunTiming& timing) {
 }
 
 bool RunUpdate(UpdateRunView& view, const UpdateRunOptions& options) {
+    KeptParameters none;
+    return RunUpdate(view, none, options);
+}
+
+bool RunUpdate(UpdateRunView& view, KeptParameters& /*kept*/, const UpdateRunOptions& options) {
     try {
         // Paint the running layout before the first blocking call.
         view.PumpPendingMessages();

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "app/kept_parameters.h"
+#include "app/wizard_texts.h"
 #include "platform/window_message.h"
 
 // Versions below this cannot take the embedded firmware.
@@ -60,24 +62,6 @@ struct RunTiming {
 };
 std::chrono::milliseconds RunWorstCase(const RunTiming& timing);
 
-// The texts the run leaves in the wizard's main label.
-inline constexpr const char* TEXT_CONNECT_FAILED = "Couldn't connect to Corvane System";
-inline constexpr const char* TEXT_TOO_OLD =
-    "Your Corvane is too old for firmware update. Please contact Tolvik for an upgrade "
-    "quotation.";
-inline constexpr const char* TEXT_ALREADY_CURRENT =
-    "You already have a newer/equal Firmware Version!";
-inline constexpr const char* TEXT_READ_FAILED =
-    "Couldn't read the parameters of your Corvane System. The firmware was not changed.";
-inline constexpr const char* TEXT_BUSY =
-    "Your Corvane is busy. Please wait until it has finished its current task, then start the "
-    "update again. The firmware was not changed.";
-inline constexpr const char* TEXT_UNKNOWN_ERROR =
-    "Firmware update failed due to unknown error! Please contact Tolvik!";
-inline constexpr const char* TEXT_RESTORE_FAILED =
-    "The firmware was installed, but the parameters could not be restored. Please contact "
-    "Tolvik!";
-
 // What the run needs from the window that shows it. The wizard dialog implements it on
 // Windows; tests implement it with a stand-in window.
 class UpdateRunView {
@@ -108,3 +92,9 @@ struct UpdateRunOptions {
 // parameter has been written back and read back unchanged; otherwise false, with the reason
 // left in the view's message text. Never throws.
 bool RunUpdate(UpdateRunView& view, const UpdateRunOptions& options = {});
+// The same, with the values an earlier run kept: a run to the instrument they were saved from
+// that finds the new firmware restores them instead of saving afresh. Whenever the run ends
+// after a complete transfer without a confirmed restore, `kept` holds what it saved (the
+// failure text then says so); it is cleared once they are restored and confirmed, and left
+// alone by a run to another instrument.
+bool RunUpdate(UpdateRunView& view, KeptParameters& kept, const UpdateRunOptions& options = {});

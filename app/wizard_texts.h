@@ -1,0 +1,56 @@
+// Every text the wizard shows the user, in one place: the pages' own texts and the texts the
+// update run leaves in the main label. The service guide quotes them; a test holds it to them.
+#pragma once
+
+// The pages.
+inline constexpr const char* kTitleRequirements = "Welcome to Tolvik Corvane Firmware Update";
+inline constexpr const char* kTitleAddress = "Preparing for the update process";
+inline constexpr const char* kMessageRequirements =
+    "The Tolvik Firmware Wizard will guilde you through the following steps.";
+inline constexpr const char* kMessageAddress =
+    "Please enter the IP-address of your Corvane Hardware below and click next.";
+inline constexpr const char* kInstructionRequirements =
+    "Check the boxes and click next to continue.";
+inline constexpr const char* kRequirementsNotConfirmed =
+    "Please confirm the update requirements by clicking the checkboxes above!";
+inline constexpr const char* kAddressBlank =
+    "The IP field is empty! Please enter a valid IP address first.";
+inline constexpr const char* kTitleRunning = "Update in Process ...";
+inline constexpr const char* kMessageRunning =
+    "The program is updating your Corvane hardware. This may take approximately one minute.";
+inline constexpr const char* kInstructionRunning = "Don't power down your PC and the Corvane now.";
+inline constexpr const char* kTitleFinished = "Update Process finished";
+inline constexpr const char* kMessageFinished =
+    "The latest version of the Corvane firmware has been successfully installed.";
+inline constexpr const char* kTitleFailed = "Update Process failed...";
+inline constexpr const char* kCaptionFinish = "&Finish";
+
+// The texts the run leaves in the wizard's main label.
+inline constexpr const char* TEXT_CONNECT_FAILED = "Couldn't connect to Corvane System";
+inline constexpr const char* TEXT_TOO_OLD =
+    "Your Corvane is too old for firmware update. Please contact Tolvik for an upgrade "
+    "quotation.";
+inline constexpr const char* TEXT_ALREADY_CURRENT =
+    "You already have a newer/equal Firmware Version!";
+inline constexpr const char* TEXT_READ_FAILED =
+    "Couldn't read the parameters of your Corvane System. The firmware was not changed.";
+inline constexpr const char* TEXT_BUSY =
+    "Your Corvane is busy. Please wait until it has finished its current task, then start the "
+    "update again. The firmware was not changed.";
+inline constexpr const char* TEXT_UNKNOWN_ERROR =
+    "Firmware update failed due to unknown error! Please contact Tolvik!";
+inline constexpr const char* TEXT_RESTORE_FAILED =
+    "The firmware was installed, but the parameters could not be restored. Please contact "
+    "Tolvik!";
+
+// Added to the failure text when the run ended after a complete transfer without a confirmed
+// restore: the wizard keeps what it saved, and a new run to the same instrument restores it.
+inline constexpr const char* TEXT_VALUES_KEPT =
+    "The wizard keeps your Corvane's saved parameters while it is open. Press Back, then Next "
+    "to restore them.";
+// Asked before the wizard closes with kept parameters not yet restored; the list of them
+// follows it, then kFinishKeptQuestionEnd.
+inline constexpr const char* kFinishKeptQuestion =
+    "The saved parameters of your Corvane have not been restored. They are lost when the "
+    "wizard closes. Please write them down:";
+inline constexpr const char* kFinishKeptQuestionEnd = "Close the wizard anyway?";

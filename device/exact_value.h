@@ -1,0 +1,40 @@
+// A parameter value exactly as the device holds it: a float's bits or an integer, never
+// converted one into the other, so that saving and restoring it changes nothing.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <string>
+
+namespace device {
+
+class ExactValue {
+public:
+    ExactValue() = default;
+    static ExactValue Float(float value) {
+        return ExactValue(false, std::bit_cast<uint32_t>(value));
+    }
+    static ExactValue Integer(int32_t value) {
+        return ExactValue(true, static_cast<uint32_t>(value));
+    }
+
+    bool IsInteger() const { return integer_; }
+    float AsFloat() const { return std::bit_cast<float>(bits_); }
+    int32_t AsInteger() const { return static_cast<int32_t>(bits_); }
+
+    // Floats compare bit for bit (a NaN equals itself, -0.0 differs from 0.0); integers as
+    // integers.
+    bool operator==(const ExactValue&) const = default;
+
+    // The value as a person writes it down: an integer in decimal, a float with as many
+    // digits as bring back the same float.
+    std::string ToString() const;
+
+private:
+    ExactValue(bool integer, uint32_t bits) : integer_(integer), bits_(bits) {}
+
+    bool integer_ = false;
+    uint32_t bits_ = 0;
+};
+
+}  // namespace device
