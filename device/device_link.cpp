@@ -1,5 +1,8 @@
 #include "device/device_link.h"
 
+#include <bit>
+#include "common/little_endian.h"
+
 #include <algorithm>
 #include <chrono>
 #include <mutex>
@@ -58,6 +61,7 @@ void CDeviceLink::SetDeadline(std::chrono::steady_clock::time_point notAfter) {
 
 int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
     DeviceSession& s = *session_;
+    reached_ = false;
     {
         std::lock_guard lock(DeviceLock);
         if (s.connected || std::chrono::steady_clock::now() >= s.exchangeDeadline) {
@@ -91,6 +95,7 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
             return 0;
         }
     }
+    reached_ = true;
     // Asked only now that the read has reached the controller: the port's address is then the
     // one this host talks to the controller from, the one the instrument can reach it at,
     // whatever the host name resolves to first on a PC with several networks.
@@ -258,5 +263,39 @@ int16_t CDeviceLink::SetParameter(int16_t id, float value) {
     if (!device::EncodeParameterValue(id, value, request)) {
         return 0;
     }
+    return ExchangeCommand(s, request);
+}
+
+// SHIM
+int16_t CDeviceLink::TryGetParameterExact(int16_t id, device::ExactValue& value) {
+    DeviceSession& s = *session_;
+    device::MailboxRecord request = device::MakeRequest(CMD_GET_PARAMETER);
+    device::SetRecordParameterId(request, id);
+    if (ExchangeCommand(s, request) != -1 || device::RecordParameterId(request) != id) {
+        return 0;
+    }
+    const uint32_t raw = common::LoadLe32(request, device::kRecordValueOffset);
+    if (id == 4) {
+        value = device::ExactValue::Integer(static_cast<int16_t>(raw & 0xFFFF));
+    } else if (id == 11) {
+        value = device::ExactValue::Integer(static_cast<int32_t>(raw));
+    } else {
+        value = device::ExactValue::Float(std::bit_cast<float>(raw));
+    }
+    return -1;
+}
+int16_t CDeviceLink::SetParameterExact(int16_t id, const device::ExactValue& value) {
+    DeviceSession& s = *session_;
+    {
+        std::lock_guard lock(DeviceLock);
+        if (s.connected && device::StateWord(s.statusBlock) == device::kDeviceStateBusy) {
+            return 0;
+        }
+    }
+    device::MailboxRecord request = device::MakeRequest(CMD_SET_PARAMETER);
+    device::SetRecordParameterId(request, id);
+    common::StoreLe32(request, device::kRecordValueOffset,
+                      value.IsInteger() ? static_cast<uint32_t>(value.AsInteger())
+                                        : std::bit_cast<uint32_t>(value.AsFloat()));
     return ExchangeCommand(s, request);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "device/device_session.h"
+#include "device/exact_value.h"
 #include "platform/window_message.h"
 
 // Used from one (user-interface) thread only. Results are -1 for success and 0 for failure.
@@ -36,6 +37,10 @@ public:
     int16_t TryGetParameter(int16_t id, float& value);
     // -1 when the device answered the write, 0 otherwise.
     int16_t SetParameter(int16_t id, float value);
+    // SHIM
+    int16_t TryGetParameterExact(int16_t id, device::ExactValue& value);
+    int16_t SetParameterExact(int16_t id, const device::ExactValue& value);
+    bool Reached() const { return reached_; }
 
     // From now on no Connect starts, and no mailbox exchange waits, past `notAfter`;
     // time_point::max() lifts the deadline. The link's own limits still apply within it.
@@ -55,5 +60,6 @@ private:
     bool WaitForEndingWorker();
 
     platform::WindowHandle notificationWindow_ = nullptr;
+    bool reached_ = false;
     std::shared_ptr<DeviceSession> session_;
 };

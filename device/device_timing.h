@@ -18,6 +18,7 @@ inline constexpr std::chrono::milliseconds kPollPause{1};
 // The limits in force: the constants above unless a test has shortened them.
 std::chrono::milliseconds ExchangeTimeLimit();
 std::chrono::milliseconds WorkerEndWait();
+inline std::chrono::milliseconds AdsCallTimeout() { return kAdsCallTimeout; }  // SHIM
 
 // Test hook: shortens the exchange limit and the worker wait process-wide for as long as it
 // lives, so time-out tests need not take ten seconds each. The program itself never uses it.

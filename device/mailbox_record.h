@@ -45,3 +45,6 @@ MailboxRecord MakeRequest(uint16_t code);
 bool SameRequest(const MailboxRecord& a, const MailboxRecord& b);
 
 }  // namespace device
+// SHIM
+inline constexpr int16_t PARAM_0 = 0, PARAM_1 = 1, PARAM_2 = 2, PARAM_3 = 3, PARAM_4 = 4,
+                         PARAM_5 = 5, PARAM_6 = 6, PARAM_7 = 7, PARAM_8 = 8, PARAM_11 = 11;

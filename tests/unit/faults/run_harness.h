@@ -53,8 +53,10 @@ struct CarriedParameters {
 };
 
 // Gives the instrument values unlike both its initial and its factory values, a valid -1.0
-// among them, so a lost, a reset or a garbled value shows.
-void GiveKnownParameters(sim::Controller& instrument);
+// among them, so a lost, a reset or a garbled value shows. kIntegerEdges: integers no float
+// holds exactly; kFactoryFloats: only the integers differ from the factory values.
+enum class KnownValues { kTypical, kIntegerEdges, kFactoryFloats };
+void GiveKnownParameters(sim::Controller& instrument, KnownValues values = KnownValues::kTypical);
 CarriedParameters ReadCarried(const sim::Controller& instrument);
 std::string Describe(const CarriedParameters& p);
 
@@ -70,9 +72,9 @@ struct RunResult {
 inline constexpr int kTestTimingDivisor = 20;
 
 // One whole update against the instrument at `address`, through FlashFirmware with `local` as
-// its host-name look-up, counting the transfers and timing it. The caller installs the
-// shortened sleeper.
-RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address,
+// its host-name look-up, counting the transfers and timing it, with what the wizard keeps
+// between runs in `kept`. The caller installs the shortened sleeper.
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
                          const RunTiming& timing = RunTiming{}.Shortened(kTestTimingDivisor),
                          const LocalAddressSource& local = SystemLocalAddressSource());
 
