@@ -64,11 +64,15 @@ std::string Describe(const CarriedParameters& p) {
 }
 
 RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
-                         const RunTiming& timing, const LocalAddressSource& local) {
+                         const RunTiming& timing, const LocalAddressSource& local,
+                         const std::function<void()>& beforeEachTransfer) {
     HarnessView view(address);
     RunResult result;
     UpdateRunOptions options;
-    options.flash = [&result, &local](int a, int b, int c, int d, auto notAfter) {
+    options.flash = [&](int a, int b, int c, int d, auto notAfter) {
+        if (beforeEachTransfer) {
+            beforeEachTransfer();
+        }
         ++result.transfers;
         return FlashFirmware(a, b, c, d, local, notAfter);
     };

@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,6 +77,7 @@ inline constexpr int kTestTimingDivisor = 20;
 // between runs in `kept`. The caller installs the shortened sleeper.
 RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
                          const RunTiming& timing = RunTiming{}.Shortened(kTestTimingDivisor),
-                         const LocalAddressSource& local = SystemLocalAddressSource());
+                         const LocalAddressSource& local = SystemLocalAddressSource(),
+                         const std::function<void()>& beforeEachTransfer = {});
 
 }  // namespace corvane::test
