@@ -71,6 +71,12 @@ sim::Faults With(void (*set)(sim::Faults&)) {
     return f;
 }
 
+// Half a second at the scale of the run's shortened pauses and settle time.
+constexpr int kReadBackRestartMs = 500 / (kTestTimingDivisor * kTestSleepDivisor);
+// The events a run makes before its STOP: the version request and the registration of the
+// connect, nine parameter reads (the version comes with the connect) and the release.
+constexpr int kEventsBeforeStop = 12;
+
 const FaultCase kCases[] = {
     {.name = "NoFault"},
     {.name = "RefusedConnection",
@@ -165,6 +171,39 @@ const FaultCase kCases[] = {
      .texts = {TEXT_UNKNOWN_ERROR},
      .maxTransfers = MAX_FLASH_ATTEMPTS,
      .newFirmware = false},
+    // Integers beyond a float's 24-bit mantissa and the lowest 16-bit value, carried exactly.
+    {.name = "IntegersBeyondFloatPrecision", .values = KnownValues::kIntegerEdges},
+    // Shows the new firmware but is not ready for longer than the restart wait: it took the
+    // image, so it is waited for and never sent a second one.
+    {.name = "NotReadyLongerThanTheRestartWait",
+     .faults = With([](sim::Faults& f) {
+         f.notReadyAfterRebootMs =
+             static_cast<int>(RunTiming{}.Shortened(kTestTimingDivisor).restartWait.count() + 500);
+     })},
+    // Busy for 40 s after its restart (at the tests' scale): waited for by time.
+    {.name = "BusyFor40sAfterTheRestart",
+     .faults = With([](sim::Faults& f) { f.busyAfterRebootMs = 40000 / kTestTimingDivisor; })},
+    // Restarts once more half a second after the read-back (an install in two stages): only
+    // the confirmation over a new session sees the values gone.
+    {.name = "RestartHalfASecondAfterTheReadBack",
+     .faults = With([](sim::Faults& f) { f.restartAfterReadbackMs = kReadBackRestartMs; })},
+    // The same where only the integers differ from the factory values.
+    {.name = "RestartAfterTheReadBackOnlyIntegersDiffer",
+     .faults = With([](sim::Faults& f) { f.restartAfterReadbackMs = kReadBackRestartMs; }),
+     .values = KnownValues::kFactoryFloats},
+    // The RUN after the download is lost: the next look finds the PLC stopped and starts it.
+    {.name = "RunRequestLost",
+     .faults = With([](sim::Faults& f) { f.loseRun = 1; }),
+     .beforeRestartWait = true},
+    // The download is cut and the instrument then reports busy: the next transfer waits for
+    // it and sends no STOP while it is busy.
+    {.name = "BusySeenBeforeARetransfer",
+     .faults = With([](sim::Faults& f) {
+         f.cutAt = kEventsBeforeStop + 1 + 10;
+         f.busyAfterCutMs = 1000;
+     }),
+     .minTransfers = 2,
+     .maxTransfers = 2},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;
@@ -208,10 +247,11 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase> {
 protected:
     void SetUp() override {
         AdsClientResetForTests();
-        // The run's fixed waits (settling, retry pauses, busy retries) at a fiftieth: a busy
-        // time of 300 ms still outlasts several retries and ends well within all thirty.
-        sleeper_ = std::make_unique<platform::ScopedFixedSleeper>(
-            [](milliseconds duration) { std::this_thread::sleep_for(duration / 50); });
+        // The run's pauses and settle time, already shortened with its phases, sleep shorter
+        // still, so that looks come often enough to see short faults come and go.
+        sleeper_ = std::make_unique<platform::ScopedFixedSleeper>([](milliseconds duration) {
+            std::this_thread::sleep_for(duration / kTestSleepDivisor);
+        });
         timing_ = std::make_unique<device::ScopedDeviceTimingForTesting>(GetParam().exchangeLimit,
                                                                          milliseconds(5000));
     }
@@ -320,6 +360,9 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     if (succeeds) {
         EXPECT_EQ(stats.lastRegisteredHost, facing ? facing : AddressFacing(TestOctets()));
     }
+    // A busy instrument is never stopped, and no image is installed twice.
+    EXPECT_EQ(stats.stopsWhileBusy, 0u);
+    EXPECT_LE(stats.imagesInstalled, 1u);
     // A run that ended before its transfer never touched the PLC or the download.
     if (result.transfers == 0) {
         EXPECT_EQ(stats.stopRequests, 0u);

@@ -69,8 +69,10 @@ struct RunResult {
     std::chrono::milliseconds elapsed{0};
 };
 
-// The run's phase limits as the tests shorten them.
+// The run's phase limits and pauses as the tests shorten them, and how much shorter again the
+// pauses really sleep.
 inline constexpr int kTestTimingDivisor = 20;
+inline constexpr int kTestSleepDivisor = 2;
 
 // One whole update against the instrument at `address`, through FlashFirmware with `local` as
 // its host-name look-up, counting the transfers and timing it, with what the wizard keeps
