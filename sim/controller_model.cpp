@@ -120,35 +120,10 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
         case ams::kCmdReadDeviceInfo:
             return ads::EncodeDeviceInfoReply(
                 0, {kRuntimeMajor, kRuntimeMinor, kRuntimeBuild, "Corvane PLC"});
-        case ams::kCmdRead: {
-            ads::ReadRequest read;
-            if (!ads::DecodeReadRequest(data, read)) {
-                return ads::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
-            }
-            outcome.logDetail += ",\"ig\":" + std::to_string(read.indexGroup) +
-                                 ",\"io\":" + std::to_string(read.indexOffset) +
-                                 ",\"len\":" + std::to_string(read.length);
-            std::vector<uint8_t> bytes;
-            const uint32_t result =
-                plc_.Read(read.indexGroup, read.indexOffset, read.length, bytes);
-            return ads::EncodeReadReply(result, bytes);
-        }
-        case ams::kCmdWrite: {
-            ads::WriteRequest write;
-            if (!ads::DecodeWriteRequest(data, write)) {
-                return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
-            }
-            outcome.logDetail += ",\"ig\":" + std::to_string(write.indexGroup) +
-                                 ",\"io\":" + std::to_string(write.indexOffset) +
-                                 ",\"len\":" + std::to_string(write.data.size());
-            const uint32_t result = plc_.Write(write.indexGroup, write.indexOffset, write.data);
-            if (result == 0 && TouchesCommandBlock(write.indexOffset, write.data.size())) {
-                ++stats_.commandBlockWrites;
-            }
-            // The program cycle after the write answers a new command at once.
-            Scan(now, outcome);
-            return ads::EncodeResultReply(result);
-        }
+        case ams::kCmdRead:
+            return ServeRead(data, outcome);
+        case ams::kCmdWrite:
+            return ServeWrite(data, now, outcome);
         case ams::kCmdReadState:
             return ads::EncodeReadStateReply(0, plc_.Running() ? ADSSTATE_RUN : ADSSTATE_STOP, 0);
         case ams::kCmdWriteControl:
@@ -157,6 +132,38 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
             amsError = ADSERR_UNKNOWN_COMMAND;
             return {};
     }
+}
+
+std::vector<uint8_t> ControllerModel::ServeRead(std::span<const uint8_t> data,
+                                                FrameOutcome& outcome) {
+    ads::ReadRequest read;
+    if (!ads::DecodeReadRequest(data, read)) {
+        return ads::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
+    }
+    outcome.logDetail += ",\"ig\":" + std::to_string(read.indexGroup) +
+                         ",\"io\":" + std::to_string(read.indexOffset) +
+                         ",\"len\":" + std::to_string(read.length);
+    std::vector<uint8_t> bytes;
+    const uint32_t result = plc_.Read(read.indexGroup, read.indexOffset, read.length, bytes);
+    return ads::EncodeReadReply(result, bytes);
+}
+
+std::vector<uint8_t> ControllerModel::ServeWrite(std::span<const uint8_t> data,
+                                                 Clock::time_point now, FrameOutcome& outcome) {
+    ads::WriteRequest write;
+    if (!ads::DecodeWriteRequest(data, write)) {
+        return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
+    }
+    outcome.logDetail += ",\"ig\":" + std::to_string(write.indexGroup) +
+                         ",\"io\":" + std::to_string(write.indexOffset) +
+                         ",\"len\":" + std::to_string(write.data.size());
+    const uint32_t result = plc_.Write(write.indexGroup, write.indexOffset, write.data);
+    if (result == 0 && TouchesCommandBlock(write.indexOffset, write.data.size())) {
+        ++stats_.commandBlockWrites;
+    }
+    // The program cycle after the write answers a new command at once.
+    Scan(now, outcome);
+    return ads::EncodeResultReply(result);
 }
 
 std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t> data,
