@@ -103,7 +103,8 @@ void DeviceFaults::Reboot() {
 }
 
 void DeviceFaults::Return(Clock::time_point now) {
-    busyUntil_ = now + milliseconds(faults_.busyAfterRebootMs);
+    // A download cut short just before the reboot may keep it busy longer.
+    busyUntil_ = std::max(busyUntil_, now + milliseconds(faults_.busyAfterRebootMs));
     notReadyUntil_ = installedBeforeReboot_ ? now + milliseconds(faults_.notReadyAfterRebootMs)
                                             : Clock::time_point{};
     installedBeforeReboot_ = false;
