@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/update_run.h"
 #include "app/wizard_constants.h"
 #include "app/wizard_run_view.h"
@@ -80,10 +82,22 @@ BOOL CKestrupDlg::OnInitDialog() {
 void CKestrupDlg::OnCancel() {
     // The run keeps the window live by pumping its messages; a close request then must not
     // end the wizard under a half-flashed instrument.
-    if (m_bUpdateRunning) {
+    if (m_bUpdateRunning || !MayCloseLosingKeptValues()) {
         return;
     }
     CDialog::OnCancel();
+}
+
+bool CKestrupDlg::MayCloseLosingKeptValues() {
+    if (!m_kept.Holds()) {
+        return true;
+    }
+    // The instrument may now run the new firmware with factory parameters, and these values
+    // are the only copy of its own: listed so the user can write them down.
+    const std::string question = std::string(kFinishKeptQuestion) + "\n\n" + m_kept.Listing() +
+                                 "\n" + kFinishKeptQuestionEnd;
+    return AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) ==
+           IDYES;
 }
 
 void CKestrupDlg::OnPaint() {
@@ -136,7 +150,7 @@ void CKestrupDlg::OnNext() {
             m_bUpdateRunning = false;
             break;
         case PAGE_RESULT:
-            CDialog::OnCancel();
+            OnCancel();
             break;
         default:
             break;
@@ -213,7 +227,7 @@ void CKestrupDlg::StartUpdateRun() {
         // The device link and the frame exchange wait 1 ms at a time, which Windows otherwise
         // stretches to a whole timer tick. Finer ticks cost the whole PC power: only for the run.
         const platform::ScopedTimerResolution fineWaits;
-        updated = RunUpdate(view);
+        updated = RunUpdate(view, m_kept);
     }
     ShowResultPage(updated);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/kept_parameters.h"
 #include "framework/button.h"
 #include "framework/ip_address_ctrl.h"
 #include "framework/progress_ctrl.h"
@@ -27,7 +28,8 @@ public:
 protected:
     void DoDataExchange(CDataExchange* exchange) override;
     BOOL OnInitDialog() override;
-    // Escape and close requests end the dialog like Cancel, except while an update runs.
+    // Escape and close requests end the dialog like Cancel, except while an update runs; with
+    // parameters kept from a failed restore the user is asked first.
     void OnCancel() override;
 
     void OnPaint();
@@ -61,6 +63,9 @@ protected:
     CStatic m_picDisplay;
     CStatic m_picWarning;
     CLabel m_lblProgress;
+    // What a run saved and could not restore, for a later run to the same instrument; it is
+    // lost when the wizard closes.
+    KeptParameters m_kept;
 
     DECLARE_MESSAGE_MAP()
 
@@ -71,6 +76,9 @@ private:
     void ShowAddressPageAfterRun();
     void ShowRunningLayout();
     void ShowResultPage(bool updated);
+    // True when the wizard may close: nothing is kept, or the user, shown the kept values,
+    // chose to close anyway.
+    bool MayCloseLosingKeptValues();
 
     bool m_bUpdateRunning = false;
 };

@@ -7,7 +7,6 @@
 #include "framework/progress_ctrl.h"
 #include "framework/wnd.h"
 #include "skin/label.h"
-#include "skin/label.h"
 
 class CWizardRunView : public UpdateRunView {
 public:

@@ -1,6 +1,5 @@
-// The simulated controller on the network: the router's port, one thread per connection, the
-// frames each one serves, and the reboots they set off.
-#include "ams/ams_stream.h"
+// The simulated controller's router port: the accept thread that opens and closes it, goes
+// down for a reboot and comes back, and starts one thread per connection.
 #include "platform/local_address.h"
 #include "sim/controller_impl.h"
 
@@ -9,54 +8,25 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// How often idle threads look at the stop and reboot flags; sockets are also shut down to
-// wake them, so this only bounds the worst case.
-constexpr milliseconds kPollSlice{20};
 // A real router serves a handful of hosts; past this a connection is closed at once, so a
 // client that opens connections without end cannot make the controller start threads without end.
 constexpr size_t kMaxConnections = 64;
-// Under stall-download: small enough that a few unread download frames fill it and the host's
-// next send blocks.
-constexpr int kStalledReceiveBuffer = 4096;
-
-std::string NetIdText(const AmsNetId& netId) {
-    std::string text;
-    for (size_t i = 0; i < sizeof netId.b; ++i) {
-        if (i != 0) {
-            text += '.';
-        }
-        text += std::to_string(netId.b[i]);
-    }
-    return text;
-}
-
-// A router with one route serves a frame only when its source NetId is that route's and the
-// connection comes from the address the route names.
-bool Routed(const Faults& faults, const AmsNetId& source,
-            const std::optional<platform::Ipv4>& peer) {
-    if (!faults.route) {
-        return true;
-    }
-    const AmsNetId& route = *faults.route;
-    return source == route && peer &&
-           *peer == platform::Ipv4{route.b[0], route.b[1], route.b[2], route.b[3]};
-}
 
 }  // namespace
 
 bool Controller::Impl::OpenListener() {
     uint16_t port = 0;
-    bool stall = false;
+    std::optional<int> buffer;
     {
         std::lock_guard lock(mutex);
         // After a reboot the controller comes back on the port it had, also when that was
         // chosen by the system.
         port = boundPort != 0 ? boundPort : options.port;
-        stall = model.CurrentFaults().stallDownload > 0;
+        buffer = ReceiveBufferFor(model.CurrentFaults());
     }
     platform::TcpSocket socket = platform::TcpSocket::Create();
-    if (stall && socket.Valid()) {
-        socket.SetReceiveBufferSize(kStalledReceiveBuffer);
+    if (buffer && socket.Valid()) {
+        socket.SetReceiveBufferSize(*buffer);
     }
     if (!socket.Valid() || !socket.Bind(options.listen, port) || !socket.Listen()) {
         return false;
@@ -69,10 +39,11 @@ bool Controller::Impl::OpenListener() {
     return true;
 }
 
-void Controller::Impl::BeginReboot() {
+void Controller::Impl::BeginReboot(bool restart) {
     std::unique_lock lock(mutex);
     const uint64_t before = model.CurrentStats().rebootsStarted;
     rebootRequested = true;
+    rebootIsRestart = restart;
     const uint16_t port = boundPort;
     changed.notify_all();
     lock.unlock();
@@ -84,30 +55,33 @@ void Controller::Impl::BeginReboot() {
     changed.wait(lock, [&] { return stopping || model.CurrentStats().rebootsStarted != before; });
 }
 
-void Controller::Impl::RebootNow(bool install) {
+void Controller::Impl::RebootNow(ControllerModel::Due due) {
+    using Due = ControllerModel::Due;
     // Down first, then counted: whoever sees the reboot counted finds the port closed.
     listener.Close();
     {
         std::lock_guard lock(mutex);
-        if (install) {
+        if (due != Due::kNone) {
             FrameOutcome outcome;
-            model.InstallScheduledImage(outcome);
+            model.TakeDue(due, outcome);
             for (const auto& event : outcome.events) {
                 Emit(event);
             }
         }
+        const bool restart = due == Due::kReadbackRestart || (due == Due::kNone && rebootIsRestart);
+        rebootIsRestart = false;
         auto& stats = model.CurrentStats();
         stats.listening = false;
         stats.rebooting = true;
         ++stats.rebootsStarted;
         rebootEnd = Clock::now() + milliseconds(options.rebootMs);
-        gone = model.CurrentFaults().neverReturn;
+        gone = model.CurrentFaults().neverReturn && !restart;
         model.Reboot();
         Emit("reboot_start", gone ? "rebooting: it will not come back"
                                   : "rebooting for " + std::to_string(options.rebootMs) + " ms");
     }
     Changed();
-    if (install) {
+    if (due != Due::kNone) {
         // No request asked for this reboot, so no reply has to go out before the drop.
         DropAllConnections();
     }
@@ -143,105 +117,21 @@ void Controller::Impl::ReapConnections(bool all) {
 
 void Controller::Impl::AcceptLoop() {
     for (;;) {
-        bool wantListener = false;
-        bool startReboot = false;
-        bool install = false;
-        bool endReboot = false;
-        {
-            std::lock_guard lock(mutex);
-            if (stopping) {
-                break;
-            }
-            auto& stats = model.CurrentStats();
-            if (rebootRequested) {
-                rebootRequested = false;
-                startReboot = true;
-            } else if (!stats.rebooting && model.InstallDue(Clock::now())) {
-                install = true;
-            } else if (stats.rebooting && !gone && Clock::now() >= rebootEnd) {
-                endReboot = true;
-                stats.rebooting = false;
-                ++stats.rebootsCompleted;
-                model.Return(Clock::now());
-            }
-            wantListener = !startReboot && !install && !stats.rebooting && !gone &&
-                           !model.CurrentFaults().refuseConnect;
+        const Turn turn = NextTurn();
+        if (turn.stop) {
+            break;
         }
-        if (startReboot || install) {
+        if (turn.rebootRequested || turn.due != ControllerModel::Due::kNone) {
             // When a request asked for it, that connection drops every connection once its
-            // reply is out; after an install held back by install-ms, RebootNow drops them.
-            RebootNow(install);
+            // reply is out; a reboot that came due is dropped by RebootNow.
+            RebootNow(turn.due);
         }
-        if (endReboot) {
-            Changed();
-            const auto [major, minor] = [this] {
-                std::lock_guard lock(mutex);
-                return std::pair{model.Plc().FirmwareMajor(), model.Plc().FirmwareMinor()};
-            }();
-            Emit("reboot_end", "back after reboot: firmware " + std::to_string(major) + "." +
-                                   std::to_string(minor));
+        if (turn.back) {
+            AnnounceReturn();
         }
-        if (wantListener && !listener.Valid()) {
-            if (OpenListener()) {
-                std::lock_guard lock(mutex);
-                model.CurrentStats().listening = true;
-            }
-            Changed();
-        } else if (!wantListener && listener.Valid()) {
-            listener.Close();
-            {
-                std::lock_guard lock(mutex);
-                model.CurrentStats().listening = false;
-            }
-            Changed();
-        }
+        MatchListener(turn.wantListener);
         ReapConnections(false);
-
-        if (!listener.Valid()) {
-            std::unique_lock lock(mutex);
-            changed.wait_for(lock, kPollSlice, [this] { return stopping || rebootRequested; });
-            continue;
-        }
-        if (listener.WaitReadable(kPollSlice) != 1) {
-            continue;
-        }
-        bool stall = false;
-        {
-            std::lock_guard lock(mutex);
-            if (stopping || rebootRequested || model.CurrentFaults().refuseConnect) {
-                continue;
-            }
-            stall = model.CurrentFaults().stallDownload > 0;
-        }
-        platform::TcpSocket socket = listener.Accept();
-        if (!socket.Valid()) {
-            continue;
-        }
-        if (stall) {
-            // Also when the fault came after the port opened; the listener's is then the
-            // larger one the handshake offered.
-            socket.SetReceiveBufferSize(kStalledReceiveBuffer);
-        }
-        {
-            std::lock_guard lock(connectionsMutex);
-            if (connections.size() >= kMaxConnections) {
-                continue;  // the socket closes here
-            }
-        }
-        socket.SetNoDelay(true);
-        auto connection = std::make_shared<Connection>();
-        connection->peer = platform::PeerName(socket);
-        connection->peerAddress = socket.PeerAddress();
-        connection->socket = std::move(socket);
-        {
-            std::lock_guard lock(mutex);
-            ++model.CurrentStats().connectionsAccepted;
-        }
-        Changed();
-        Emit("connection", "connection from " + connection->peer);
-        std::lock_guard lock(connectionsMutex);
-        connections.push_back(connection);
-        connection->thread = std::thread([this, connection] { Serve(connection); });
+        AcceptOne();
     }
     listener.Close();
     DropAllConnections();
@@ -250,149 +140,107 @@ void Controller::Impl::AcceptLoop() {
     model.CurrentStats().listening = false;
 }
 
-Controller::Impl::Handled Controller::Impl::Handle(const Connection& connection,
-                                                   const ams::AmsHeader& header,
-                                                   std::span<const uint8_t> data,
-                                                   FrameOutcome& outcome, Faults& faults) {
-    Handled handled = Handled::kNoRoute;
-    {
-        std::lock_guard lock(mutex);
-        if (model.CurrentStats().rebooting) {
-            return Handled::kGoingDown;
-        }
-        if (!Routed(model.CurrentFaults(), header.source.netId, connection.peerAddress)) {
-            ++model.CurrentStats().framesWithoutRoute;
-            log.Request(connection.peer, header,
-                        "\"dropped\":\"no route for " + NetIdText(header.source.netId) + "\"");
-        } else {
-            outcome = model.Serve(header, data, Clock::now());
-            faults = model.CurrentFaults();
-            log.Request(connection.peer, header, outcome.logDetail);
-            for (const auto& event : outcome.events) {
-                Emit(event);
-            }
-            handled = Handled::kServed;
-        }
+Controller::Impl::Turn Controller::Impl::NextTurn() {
+    std::lock_guard lock(mutex);
+    Turn turn;
+    if (stopping) {
+        turn.stop = true;
+        return turn;
     }
-    Changed();
-    return handled;
+    auto& stats = model.CurrentStats();
+    const auto now = Clock::now();
+    if (rebootRequested) {
+        rebootRequested = false;
+        turn.rebootRequested = true;
+    } else if (!stats.rebooting) {
+        turn.due = model.DueReboot(now);
+    } else if (!gone && now >= rebootEnd) {
+        turn.back = true;
+        stats.rebooting = false;
+        ++stats.rebootsCompleted;
+        model.Return(now);
+    }
+    turn.wantListener = !turn.rebootRequested && turn.due == ControllerModel::Due::kNone &&
+                        !stats.rebooting && !gone && !RefusesConnections(model.CurrentFaults());
+    return turn;
 }
 
-void Controller::Impl::Stall(const Connection& connection, int downloads) {
-    Emit("download_stall", "connection from " + connection.peer + " no longer read after " +
-                               std::to_string(downloads) + " download frames");
-    std::unique_lock lock(mutex);
-    // Dropping sets a flag without the lock, so it is looked at every slice.
-    while (!stopping && !connection.dropped) {
-        changed.wait_for(lock, kPollSlice);
-    }
+void Controller::Impl::AnnounceReturn() {
+    Changed();
+    const auto [major, minor] = [this] {
+        std::lock_guard lock(mutex);
+        return std::pair{model.Plc().FirmwareMajor(), model.Plc().FirmwareMinor()};
+    }();
+    Emit("reboot_end",
+         "back after reboot: firmware " + std::to_string(major) + "." + std::to_string(minor));
 }
 
-void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
-    platform::TcpSocket& socket = connection->socket;
-    ams::AmsFrameAssembler assembler;
-    std::array<uint8_t, 4096> chunk{};
-    std::vector<uint8_t> frame;
-    int requests = 0;
-    int downloads = 0;
-    std::string closeReason = "closed by the host";
-    bool open = true;
-    bool reportedNoRoute = false;
-    while (open) {
-        {
-            std::lock_guard lock(mutex);
-            if (stopping) {
-                break;
-            }
-        }
-        if (connection->dropped) {
-            closeReason = "dropped by the controller";
-            break;
-        }
-        const int ready = socket.WaitReadable(kPollSlice);
-        if (ready == 0) {
-            continue;
-        }
-        const int n = ready < 0 ? -1 : socket.Receive(chunk);
-        if (n <= 0) {
-            break;
-        }
-        assembler.Append(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)));
-        for (;;) {
-            ams::AmsHeader header;
-            std::span<const uint8_t> data;
-            const auto status = assembler.NextDecoded(frame, header, data);
-            if (status == ams::AmsFrameAssembler::Status::kNeedMore) {
-                break;
-            }
-            if (status == ams::AmsFrameAssembler::Status::kMalformed) {
-                closeReason = "dropped: malformed frame";
-                open = false;
-                break;
-            }
-            Faults faults;
-            FrameOutcome outcome;
-            const Handled handled = Handle(*connection, header, data, outcome, faults);
-            if (handled == Handled::kGoingDown) {
-                closeReason = "dropped: the controller is going down";
-                open = false;
-                break;
-            }
-            if (handled == Handled::kNoRoute) {
-                if (!reportedNoRoute) {
-                    Emit("no_route", "no route for " + NetIdText(header.source.netId) + " from " +
-                                         connection->peer + ": its frames are dropped");
-                    reportedNoRoute = true;
-                }
-                continue;
-            }
-            if (faults.delayMs > 0) {
-                std::unique_lock lock(mutex);
-                changed.wait_for(lock, milliseconds(faults.delayMs), [this] { return stopping; });
-            }
-            if (outcome.reboot) {
-                // The port closes before the RUN reply goes out, so a host acting on the reply
-                // never reaches the controller it just restarted.
-                BeginReboot();
-            }
-            const bool sent = !outcome.reply || socket.SendAll(*outcome.reply);
-            if (outcome.reboot) {
-                DropAllConnections();
-            }
-            if (!sent) {
-                open = false;
-                break;
-            }
-            ++requests;
-            downloads += outcome.downloadFrame ? 1 : 0;
-            if (faults.dropAfter > 0 && requests >= faults.dropAfter) {
-                closeReason = "dropped after " + std::to_string(requests) + " requests";
-                open = false;
-                break;
-            }
-            if (outcome.downloadFrame && faults.downloadDropAfter > 0 &&
-                downloads >= faults.downloadDropAfter) {
-                closeReason = "dropped after " + std::to_string(downloads) + " download frames";
-                open = false;
-                break;
-            }
-            if (outcome.downloadFrame && faults.stallDownload > 0 &&
-                downloads >= faults.stallDownload) {
-                Stall(*connection, downloads);
-                closeReason = "dropped by the controller after the stall";
-                open = false;
-                break;
-            }
-        }
+void Controller::Impl::MatchListener(bool wanted) {
+    if (wanted == listener.Valid()) {
+        return;
     }
-    socket.ShutdownBoth();
-    Emit("disconnect", "connection from " + connection->peer + " " + closeReason);
+    if (wanted) {
+        const bool opened = OpenListener();
+        std::lock_guard lock(mutex);
+        model.CurrentStats().listening = opened;
+    } else {
+        listener.Close();
+        std::lock_guard lock(mutex);
+        model.CurrentStats().listening = false;
+    }
+    Changed();
+}
+
+void Controller::Impl::AcceptOne() {
+    if (!listener.Valid()) {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, kPollSlice, [this] { return stopping || rebootRequested; });
+        return;
+    }
+    if (listener.WaitReadable(kPollSlice) != 1) {
+        return;
+    }
+    std::optional<int> buffer;
     {
         std::lock_guard lock(mutex);
-        ++model.CurrentStats().connectionsClosed;
+        if (stopping || rebootRequested || RefusesConnections(model.CurrentFaults())) {
+            return;
+        }
+        buffer = ReceiveBufferFor(model.CurrentFaults());
     }
-    connection->finished = true;
+    platform::TcpSocket socket = listener.Accept();
+    if (!socket.Valid()) {
+        return;
+    }
+    if (buffer) {
+        // Also when the fault came after the port opened; the listener's is then the larger
+        // one the handshake offered.
+        socket.SetReceiveBufferSize(*buffer);
+    }
+    AddConnection(std::move(socket));
+}
+
+void Controller::Impl::AddConnection(platform::TcpSocket socket) {
+    {
+        std::lock_guard lock(connectionsMutex);
+        if (connections.size() >= kMaxConnections) {
+            return;  // the socket closes here
+        }
+    }
+    socket.SetNoDelay(true);
+    auto connection = std::make_shared<Connection>();
+    connection->peer = platform::PeerName(socket);
+    connection->peerAddress = socket.PeerAddress();
+    connection->socket = std::move(socket);
+    {
+        std::lock_guard lock(mutex);
+        ++model.CurrentStats().connectionsAccepted;
+    }
     Changed();
+    Emit("connection", "connection from " + connection->peer);
+    std::lock_guard lock(connectionsMutex);
+    connections.push_back(connection);
+    connection->thread = std::thread([this, connection] { Serve(connection); });
 }
 
 }  // namespace sim

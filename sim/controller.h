@@ -39,6 +39,17 @@ struct Faults {
     int installMs = 0;            // after RUN the old firmware runs N ms before the install
     int rebootAfterWrites = 0;    // the N-th parameter write after an install restarts it
     int stallDownload = 0;        // a connection is no longer read after N download frames
+    int dropAfterReads = 0;       // a connection closes at its N+1-th parameter read (0 = off)
+    // One-shot cuts over the events of a run (new mailbox commands, STOP/RUN, download frames),
+    // counted from the start or from the SetFaults that set them: the K-th is not served and
+    // every connection closes; under restart-at the controller then restarts (0 = off).
+    int cutAt = 0;
+    int restartAt = 0;
+    int notReadyAfterRebootMs = 0;   // after a reboot that installed, state word 0 for N ms
+    int loseRun = 0;                 // the first N RUNs after a complete download are lost
+    int restartAfterReadbackMs = 0;  // N ms after the read-back following the writes after an
+                                     // install, restarts with factory parameters (once)
+    int busyAfterCutMs = 0;          // after a download connection ends early, state 2 for N ms
     // A router with this one route: only frames from this source NetId, on a connection from
     // its first four octets, are served; the rest is dropped unanswered (none set = serve all).
     std::optional<AmsNetId> route{};
@@ -72,10 +83,12 @@ struct Stats {
     std::map<uint16_t, uint64_t> mailboxAnswered;  // by code
     uint64_t commandBlockWrites = 0;               // Writes touching the command block
     uint64_t stopRequests = 0;
+    uint64_t stopsWhileBusy = 0;  // STOP requests while the state word read 2
     uint64_t runRequests = 0;
     uint64_t downloadFrames = 0;
     uint64_t framesWithoutRoute = 0;  // dropped under the route fault
-    uint64_t imagesReceived = 0;      // downloads completed by their three closing frames
+    uint64_t events = 0;  // new mailbox commands, STOP/RUN requests and download frames so far
+    uint64_t imagesReceived = 0;  // downloads completed by their three closing frames
     uint64_t imagesInstalled = 0;
     uint64_t imagesRejected = 0;
     uint64_t rebootsStarted = 0;

@@ -150,7 +150,8 @@ uint16_t Controller::PlcState() const {
 void Controller::SetFaults(const Faults& faults) {
     {
         std::lock_guard lock(impl_->mutex);
-        impl_->model.CurrentFaults() = faults;
+        impl_->cuts.Rearm(impl_->model.CurrentFaults(), faults, impl_->model.CurrentStats());
+        impl_->model.SetFaults(faults);
     }
     impl_->Changed();
 }

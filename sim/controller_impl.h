@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "ams/ams_stream.h"
+#include "sim/connection_faults.h"
 #include "sim/controller.h"
 #include "sim/controller_model.h"
 #include "sim/event_log.h"
@@ -22,6 +24,10 @@ namespace sim {
 
 using Clock = std::chrono::steady_clock;
 
+// How often idle threads look at the stop and reboot flags; sockets are also shut down to
+// wake them, so this only bounds the worst case.
+inline constexpr std::chrono::milliseconds kPollSlice{20};
+
 struct Connection {
     platform::TcpSocket socket;
     std::string peer;
@@ -29,6 +35,12 @@ struct Connection {
     std::thread thread;
     std::atomic<bool> finished{false};
     std::atomic<bool> dropped{false};
+    // Touched only by the connection's own thread.
+    ams::AmsFrameAssembler assembler;
+    std::vector<uint8_t> frame;
+    StreamCounts counts;
+    std::string closeReason = "closed by the host";
+    bool reportedNoRoute = false;
 };
 
 struct Controller::Impl {
@@ -37,25 +49,53 @@ struct Controller::Impl {
           model(options, ChooseExpectedImage(options.expectedImage)),
           log(options.logPath, options.onEvent) {}
 
+    // The accept thread: each turn looks at the flags, goes down or comes back, opens or
+    // closes the port to match, reaps finished connections and accepts one.
+    struct Turn {
+        bool stop = false;
+        bool rebootRequested = false;
+        bool rebootIsRestart = false;  // the requested reboot is a restart, not a flash
+        ControllerModel::Due due = ControllerModel::Due::kNone;
+        bool back = false;  // a reboot just ended
+        bool wantListener = false;
+    };
     void AcceptLoop();
-    void Serve(const std::shared_ptr<Connection>& connection);
+    Turn NextTurn();
+    void AnnounceReturn();
+    void MatchListener(bool wanted);
+    void AcceptOne();
+    void AddConnection(platform::TcpSocket socket);
     bool OpenListener();
     void DropAllConnections();
-    // Has the accept thread close the port and count the reboot; returns once it has.
-    void BeginReboot();
+    // Has the accept thread close the port and count the reboot; returns once it has. A
+    // restart is no flash: never-return does not keep it away.
+    void BeginReboot(bool restart);
     // On the accept thread: the port closes, then the reboot is counted and the model
-    // restarted, after installing the image install-ms held back when `install`.
-    void RebootNow(bool install);
+    // restarted, after doing what `due` names (then every connection is dropped here).
+    void RebootNow(ControllerModel::Due due);
     void ReapConnections(bool all);
-    // Runs one frame through the model and logs what it did, both under the lock so the log
-    // tells things in the order they happened. Nothing is served while the controller is going
-    // down, nor a frame the route fault drops.
-    enum class Handled { kServed, kNoRoute, kGoingDown };
-    Handled Handle(const Connection& connection, const ams::AmsHeader& header,
-                   std::span<const uint8_t> data, FrameOutcome& outcome, Faults& faults);
+
+    // A connection's thread: receive, serve each whole frame in turn, close.
+    void Serve(const std::shared_ptr<Connection>& connection);
+    bool Receive(Connection& connection);
+    bool ServeFrames(Connection& connection);
+    bool ServeFrame(Connection& connection, const StreamFrame& frame);
+    bool Answer(Connection& connection, const FrameOutcome& outcome, const Faults& faults,
+                std::chrono::milliseconds delay);
+    void EndConnection(Connection& connection);
+    // Runs one frame through the connection's filters, the event cuts and the model, and logs
+    // what it did, all under the lock so the log tells things in the order they happened.
+    // Nothing is served while the controller is going down.
+    enum class Handled { kServed, kIgnored, kClosed, kCut, kRestart, kGoingDown };
+    Handled Handle(Connection& connection, const StreamFrame& frame, FrameOutcome& outcome,
+                   Faults& faults, std::chrono::milliseconds& delay);
+    Handled ServeModel(Connection& connection, const StreamFrame& frame, FrameOutcome& outcome,
+                       const Faults& faults, std::chrono::milliseconds& delay);
+    // cut-at, restart-at: every connection is dropped; a restart takes the controller away.
+    void CutEveryConnection(bool restart);
     // stall-download: the connection stays open and unread until it is dropped or the
     // controller stops.
-    void Stall(const Connection& connection, int downloads);
+    void Stall(const Connection& connection, const std::string& reason);
     void Emit(const std::string& kind, const std::string& text) { log.Event(kind, text); }
     void Emit(const LogEvent& event) { log.Event(event.kind, event.text, event.detail); }
     // With the lock held.
@@ -71,11 +111,13 @@ struct Controller::Impl {
     mutable std::condition_variable changed;
     ControllerModel model;
     EventLog log;
+    EventCut cuts;
     std::string lastError;
     uint16_t boundPort = 0;
     bool stopping = false;
     bool rebootRequested = false;
-    bool gone = false;  // never-return: down for good after a flash
+    bool rebootIsRestart = false;  // the requested reboot is a restart, not a flash
+    bool gone = false;             // never-return: down for good after a flash
     Clock::time_point rebootEnd{};
 
     // Touched only by the accept thread while it runs.

@@ -21,11 +21,6 @@ std::string Version(uint8_t major, uint8_t minor) {
     return std::to_string(major) + "." + std::to_string(minor);
 }
 
-uint64_t AnsweredWrites(const Stats& stats) {
-    const auto it = stats.mailboxAnswered.find(kCmdSetParameter);
-    return it == stats.mailboxAnswered.end() ? 0 : it->second;
-}
-
 // The shortest text that reads back as the same value.
 std::string ParameterText(int id, uint32_t raw) {
     if (id == kFirmwareVersionParameter) {
@@ -50,28 +45,27 @@ bool TouchesCommandBlock(uint32_t offset, size_t length) {
 
 ControllerModel::ControllerModel(const Options& options, std::vector<uint8_t> expectedImage)
     : plc_(options.firmwareMajor, options.firmwareMinor),
-      faults_(options.faults),
+      device_(options.faults),
       expectedImage_(std::move(expectedImage)),
       newMajor_(options.newFirmwareMajor),
       newMinor_(options.newFirmwareMinor) {}
 
 void ControllerModel::Scan(Clock::time_point now, FrameOutcome& outcome) {
     std::vector<std::string> lines;
-    const uint64_t writesBefore = AnsweredWrites(stats_);
-    plc_.Scan(faults_, now, stats_, lines);
+    const uint16_t answered = plc_.Scan(device_, now, stats_, lines);
     for (auto& line : lines) {
         outcome.events.emplace_back("mailbox", std::move(line));
     }
-    const uint64_t writes = AnsweredWrites(stats_);
-    const auto limit = static_cast<uint64_t>(faults_.rebootAfterWrites);
-    if (writesArmed_ && writes != writesBefore && limit > 0 &&
-        writes - writesBeforeInstall_ >= limit) {
+    if (answered == kCmdGetParameter) {
+        device_.ReadAnswered(now);
+    }
+    if (answered == kCmdSetParameter && device_.WriteAnswered()) {
         // The write is answered, then the new firmware restarts without what it was told.
-        writesArmed_ = false;
         plc_.ResetToFactoryDefaults();
         outcome.reboot = true;
         outcome.events.emplace_back("parameters_lost",
-                                    "parameter write " + std::to_string(limit) +
+                                    "parameter write " +
+                                        std::to_string(device_.Settings().rebootAfterWrites) +
                                         " after the install: restarting with factory parameters");
     }
 }
@@ -90,6 +84,9 @@ FrameOutcome ControllerModel::Serve(const ams::AmsHeader& request, std::span<con
     }
     uint32_t amsError = 0;
     std::vector<uint8_t> body = ServeAds(request, data, now, outcome, amsError);
+    if (outcome.close) {
+        return outcome;
+    }
     if (amsError != 0) {
         body.clear();
     }
@@ -123,35 +120,10 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
         case ams::kCmdReadDeviceInfo:
             return ads::EncodeDeviceInfoReply(
                 0, {kRuntimeMajor, kRuntimeMinor, kRuntimeBuild, "Corvane PLC"});
-        case ams::kCmdRead: {
-            ads::ReadRequest read;
-            if (!ads::DecodeReadRequest(data, read)) {
-                return ads::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
-            }
-            outcome.logDetail += ",\"ig\":" + std::to_string(read.indexGroup) +
-                                 ",\"io\":" + std::to_string(read.indexOffset) +
-                                 ",\"len\":" + std::to_string(read.length);
-            std::vector<uint8_t> bytes;
-            const uint32_t result =
-                plc_.Read(read.indexGroup, read.indexOffset, read.length, bytes);
-            return ads::EncodeReadReply(result, bytes);
-        }
-        case ams::kCmdWrite: {
-            ads::WriteRequest write;
-            if (!ads::DecodeWriteRequest(data, write)) {
-                return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
-            }
-            outcome.logDetail += ",\"ig\":" + std::to_string(write.indexGroup) +
-                                 ",\"io\":" + std::to_string(write.indexOffset) +
-                                 ",\"len\":" + std::to_string(write.data.size());
-            const uint32_t result = plc_.Write(write.indexGroup, write.indexOffset, write.data);
-            if (result == 0 && TouchesCommandBlock(write.indexOffset, write.data.size())) {
-                ++stats_.commandBlockWrites;
-            }
-            // The program cycle after the write answers a new command at once.
-            Scan(now, outcome);
-            return ads::EncodeResultReply(result);
-        }
+        case ams::kCmdRead:
+            return ServeRead(data, outcome);
+        case ams::kCmdWrite:
+            return ServeWrite(data, now, outcome);
         case ams::kCmdReadState:
             return ads::EncodeReadStateReply(0, plc_.Running() ? ADSSTATE_RUN : ADSSTATE_STOP, 0);
         case ams::kCmdWriteControl:
@@ -160,6 +132,38 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
             amsError = ADSERR_UNKNOWN_COMMAND;
             return {};
     }
+}
+
+std::vector<uint8_t> ControllerModel::ServeRead(std::span<const uint8_t> data,
+                                                FrameOutcome& outcome) {
+    ads::ReadRequest read;
+    if (!ads::DecodeReadRequest(data, read)) {
+        return ads::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
+    }
+    outcome.logDetail += ",\"ig\":" + std::to_string(read.indexGroup) +
+                         ",\"io\":" + std::to_string(read.indexOffset) +
+                         ",\"len\":" + std::to_string(read.length);
+    std::vector<uint8_t> bytes;
+    const uint32_t result = plc_.Read(read.indexGroup, read.indexOffset, read.length, bytes);
+    return ads::EncodeReadReply(result, bytes);
+}
+
+std::vector<uint8_t> ControllerModel::ServeWrite(std::span<const uint8_t> data,
+                                                 Clock::time_point now, FrameOutcome& outcome) {
+    ads::WriteRequest write;
+    if (!ads::DecodeWriteRequest(data, write)) {
+        return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
+    }
+    outcome.logDetail += ",\"ig\":" + std::to_string(write.indexGroup) +
+                         ",\"io\":" + std::to_string(write.indexOffset) +
+                         ",\"len\":" + std::to_string(write.data.size());
+    const uint32_t result = plc_.Write(write.indexGroup, write.indexOffset, write.data);
+    if (result == 0 && TouchesCommandBlock(write.indexOffset, write.data.size())) {
+        ++stats_.commandBlockWrites;
+    }
+    // The program cycle after the write answers a new command at once.
+    Scan(now, outcome);
+    return ads::EncodeResultReply(result);
 }
 
 std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t> data,
@@ -172,27 +176,39 @@ std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t>
     outcome.logDetail += ",\"ads_state\":" + std::to_string(control.adsState);
     if (control.adsState == ADSSTATE_STOP) {
         ++stats_.stopRequests;
+        if (plc_.StateWord(device_, now) == 2) {
+            ++stats_.stopsWhileBusy;
+        }
         plc_.SetRunning(false);
         outcome.events.emplace_back("plc_stop", "PLC stopped");
         return ads::EncodeResultReply(0);
     }
     if (control.adsState == ADSSTATE_RUN) {
-        ++stats_.runRequests;
-        plc_.SetRunning(true);
-        outcome.events.emplace_back("plc_run", "PLC running");
-        if (imagePending_ && faults_.installMs > 0) {
-            imagePending_ = false;
-            installRun_ = now;
-            outcome.events.emplace_back("install_scheduled",
-                                        "installing the image in " +
-                                            std::to_string(faults_.installMs) +
-                                            " ms; the old firmware runs until then");
-        } else if (imagePending_) {
-            InstallPendingImage(outcome);
-        }
+        ServeRun(now, outcome);
         return ads::EncodeResultReply(0);
     }
     return ads::EncodeResultReply(ADSERR_DEVICE_SRVNOTSUPP);
+}
+
+void ControllerModel::ServeRun(Clock::time_point now, FrameOutcome& outcome) {
+    ++stats_.runRequests;
+    if (imagePending_ && device_.LoseRun()) {
+        outcome.close = true;
+        outcome.closeReason = "dropped: RUN lost (lose-run fault)";
+        outcome.events.emplace_back("plc_run_lost", "RUN lost: the PLC stays stopped");
+        return;
+    }
+    plc_.SetRunning(true);
+    outcome.events.emplace_back("plc_run", "PLC running");
+    if (imagePending_ && device_.HoldInstall(now)) {
+        imagePending_ = false;
+        outcome.events.emplace_back("install_scheduled",
+                                    "installing the image in " +
+                                        std::to_string(device_.Settings().installMs) +
+                                        " ms; the old firmware runs until then");
+    } else if (imagePending_) {
+        InstallPendingImage(outcome);
+    }
 }
 
 void ControllerModel::ServeDownload(const ams::AmsHeader& request, std::span<const uint8_t> data,
@@ -207,6 +223,7 @@ void ControllerModel::ServeDownload(const ams::AmsHeader& request, std::span<con
                                     "download record " + std::to_string(download_.RecordsTaken()) +
                                         " of " + std::to_string(expectedRecords));
     } else if (step == FirmwareDownload::Step::kClosed) {
+        outcome.downloadClosed = true;
         lastImage_ = download_.TakeImage();
         imagePending_ = true;
         ++stats_.imagesReceived;
@@ -214,17 +231,13 @@ void ControllerModel::ServeDownload(const ams::AmsHeader& request, std::span<con
             "download_complete",
             "download complete: " + std::to_string(lastImage_.size()) + " bytes");
     }
-    if (faults_.downloadSilent) {
-        return;
-    }
-    outcome.reply = ams::EncodeReply(request, ams::kFlagResponse,
-                                     faults_.downloadError ? kDownloadFaultError : 0, {});
+    outcome.reply = ams::EncodeReply(request, ams::kFlagResponse, 0, {});
 }
 
 void ControllerModel::InstallPendingImage(FrameOutcome& outcome) {
     imagePending_ = false;
     outcome.reboot = true;
-    if (faults_.rejectImage) {
+    if (device_.RejectsImage()) {
         ++stats_.imagesRejected;
         outcome.events.emplace_back("image_rejected", "image rejected (reject-image fault)");
         return;
@@ -238,21 +251,27 @@ void ControllerModel::InstallPendingImage(FrameOutcome& outcome) {
     plc_.SetFirmware(newMajor_, newMinor_);
     plc_.ResetToFactoryDefaults();
     ++stats_.imagesInstalled;
-    writesArmed_ = true;
-    writesBeforeInstall_ = AnsweredWrites(stats_);
+    device_.Installed();
     outcome.events.emplace_back("image_installed", "image installed: firmware " +
                                                        Version(newMajor_, newMinor_) +
                                                        ", parameters at factory defaults");
 }
 
-bool ControllerModel::InstallDue(Clock::time_point now) const {
-    // Measured against the fault as it stands, so a test can shorten the wait at run time.
-    return installRun_ && now - *installRun_ >= std::chrono::milliseconds(faults_.installMs);
+ControllerModel::Due ControllerModel::DueReboot(Clock::time_point now) const {
+    if (device_.InstallDue(now)) {
+        return Due::kInstall;
+    }
+    return device_.ReadbackRestartDue(now) ? Due::kReadbackRestart : Due::kNone;
 }
 
-void ControllerModel::InstallScheduledImage(FrameOutcome& outcome) {
-    installRun_.reset();
-    InstallPendingImage(outcome);
+void ControllerModel::TakeDue(Due due, FrameOutcome& outcome) {
+    if (due == Due::kInstall) {
+        InstallPendingImage(outcome);
+    } else if (due == Due::kReadbackRestart) {
+        plc_.ResetToFactoryDefaults();
+        outcome.events.emplace_back("parameters_lost",
+                                    "restarting after the read-back with factory parameters");
+    }
     if (auto event = ParameterEvent(false)) {
         outcome.events.push_back(std::move(*event));
     }
@@ -262,7 +281,16 @@ void ControllerModel::Reboot() {
     plc_.Reboot();
     download_.Reset();
     imagePending_ = false;
-    installRun_.reset();
+    device_.Reboot();
+}
+
+void ControllerModel::DownloadCut(Clock::time_point now, FrameOutcome& outcome) {
+    device_.DownloadCut(now);
+    if (device_.Settings().busyAfterCutMs > 0) {
+        outcome.events.emplace_back("busy_after_cut",
+                                    "download cut short: busy for " +
+                                        std::to_string(device_.Settings().busyAfterCutMs) + " ms");
+    }
 }
 
 std::optional<LogEvent> ControllerModel::ParameterEvent(bool force) {
@@ -288,7 +316,7 @@ std::optional<LogEvent> ControllerModel::ParameterEvent(bool force) {
 }
 
 void ControllerModel::Return(Clock::time_point now) {
-    plc_.SetBusyUntil(now + std::chrono::milliseconds(faults_.busyAfterRebootMs));
+    device_.Return(now);
 }
 
 }  // namespace sim

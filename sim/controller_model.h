@@ -14,13 +14,11 @@
 
 #include "ams/ams_header.h"
 #include "sim/controller.h"
+#include "sim/device_faults.h"
 #include "sim/firmware_download.h"
 #include "sim/plc_program.h"
 
 namespace sim {
-
-// The error code a download frame carries under the download-error fault.
-inline constexpr uint32_t kDownloadFaultError = 0x0706;
 
 struct LogEvent {
     LogEvent(std::string k, std::string t, std::string d = {})
@@ -33,7 +31,10 @@ struct LogEvent {
 struct FrameOutcome {
     std::optional<std::vector<uint8_t>> reply;  // the whole response frame, if one is due
     bool downloadFrame = false;
-    bool reboot = false;    // the controller must reboot once the reply is out
+    bool downloadClosed = false;  // the frame completed the download's closing commands
+    bool reboot = false;          // the controller must reboot once the reply is out
+    bool close = false;           // no reply: the connection closes (closeReason says why)
+    std::string closeReason;
     std::string logDetail;  // JSON members describing the request
     std::vector<LogEvent> events;
 };
@@ -47,18 +48,24 @@ public:
     FrameOutcome Serve(const ams::AmsHeader& request, std::span<const uint8_t> data,
                        Clock::time_point now);
 
-    // An image whose RUN came under install-ms, once that time has passed since the RUN.
-    bool InstallDue(Clock::time_point now) const;
-    // Installs or rejects it; the controller must reboot at once.
-    void InstallScheduledImage(FrameOutcome& outcome);
+    // A reboot no request asks for: the install install-ms held back, once its time has come,
+    // or the restart after the read-back.
+    enum class Due { kNone, kInstall, kReadbackRestart };
+    Due DueReboot(Clock::time_point now) const;
+    // Does what is due before that reboot: installs or rejects the image, or resets the
+    // parameters to factory values.
+    void TakeDue(Due due, FrameOutcome& outcome);
     // Rebooting forgets any download; the PLC comes back in RUN.
     void Reboot();
-    // Back from a reboot: busy for the busy-after-reboot time.
+    // Back from a reboot: the after-reboot faults start.
     void Return(Clock::time_point now);
+    // A connection ended amid a download.
+    void DownloadCut(Clock::time_point now, FrameOutcome& outcome);
 
     PlcProgram& Plc() { return plc_; }
     const PlcProgram& Plc() const { return plc_; }
-    Faults& CurrentFaults() { return faults_; }
+    const Faults& CurrentFaults() const { return device_.Settings(); }
+    void SetFaults(const Faults& faults) { device_.Set(faults); }
     Stats& CurrentStats() { return stats_; }
     const Stats& CurrentStats() const { return stats_; }
     const std::vector<DownloadFrame>& DownloadFrames() const { return download_.Frames(); }
@@ -71,26 +78,26 @@ public:
 private:
     std::vector<uint8_t> ServeAds(const ams::AmsHeader& request, std::span<const uint8_t> data,
                                   Clock::time_point now, FrameOutcome& outcome, uint32_t& amsError);
+    std::vector<uint8_t> ServeRead(std::span<const uint8_t> data, FrameOutcome& outcome);
+    std::vector<uint8_t> ServeWrite(std::span<const uint8_t> data, Clock::time_point now,
+                                    FrameOutcome& outcome);
     std::vector<uint8_t> ServeWriteControl(std::span<const uint8_t> data, Clock::time_point now,
                                            FrameOutcome& outcome);
     void ServeDownload(const ams::AmsHeader& request, std::span<const uint8_t> data,
                        FrameOutcome& outcome);
+    void ServeRun(Clock::time_point now, FrameOutcome& outcome);
     void InstallPendingImage(FrameOutcome& outcome);
     void Scan(Clock::time_point now, FrameOutcome& outcome);
 
     PlcProgram plc_;
     FirmwareDownload download_;
-    Faults faults_;
+    DeviceFaults device_;
     Stats stats_;
     const std::vector<uint8_t> expectedImage_;
     const uint8_t newMajor_;
     const uint8_t newMinor_;
     std::vector<uint8_t> lastImage_;
     bool imagePending_ = false;  // closed by its three closing commands, waiting for RUN
-    std::optional<Clock::time_point> installRun_;  // the RUN of an install held by install-ms
-    // reboot-after-writes: armed by an install, counted from the writes answered before it.
-    bool writesArmed_ = false;
-    uint64_t writesBeforeInstall_ = 0;
     std::optional<std::array<uint32_t, kParameterCount>> loggedParameters_;
 };
 

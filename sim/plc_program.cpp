@@ -8,11 +8,6 @@
 
 namespace sim {
 
-using common::LoadLe16;
-using common::LoadLe32;
-using common::StoreLe16;
-using common::StoreLe32;
-
 namespace {
 
 using common::LoadLe16;
@@ -123,49 +118,48 @@ uint32_t PlcProgram::Write(uint32_t indexGroup, uint32_t offset, std::span<const
     return ADSERR_NOERR;
 }
 
-void PlcProgram::Scan(const Faults& faults, Clock::time_point now, Stats& stats,
-                      std::vector<std::string>& events) {
+uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Stats& stats,
+                          std::vector<std::string>& events) {
     const std::span<uint8_t> memory(memory_);
     const std::span<uint8_t> status = memory.subspan(kStatusBlockOffset, kStatusBlockSize);
     std::fill(status.begin(), status.end(), 0);
-    const bool busy = faults.busy || now < busyUntil_;
-    StoreLe16(status, 0, static_cast<uint16_t>(busy ? int16_t{2} : stateWord_));
+    StoreLe16(status, 0, static_cast<uint16_t>(StateWord(faults, now)));
     StoreLe16(status, 2, static_cast<uint16_t>(detailWord_));
     uint32_t error = errorCode_;
-    if (faults.statusError && error == 0) {
+    if (faults.StatusError() && error == 0) {
         error = kFaultErrorCode;
     }
     StoreLe32(status, 4, error);
 
     if (!running_) {
-        return;
+        return 0;
     }
     const std::span<const uint8_t> command =
         memory.subspan(kCommandBlockOffset, kMailboxRecordSize);
     const uint16_t code = LoadLe16(command, 0);
     const uint32_t sequence = LoadLe32(command, 6);
     if (code == 0 || (code == answeredCode_ && sequence == answeredSequence_)) {
-        return;
+        return 0;
     }
     if (code != seenCode_ || sequence != seenSequence_) {
         seenCode_ = code;
         seenSequence_ = sequence;
         ++stats.mailboxReceived[code];
     }
-    if (faults.mailboxSilent || (code == kCmdRelease && faults.releaseSilent) ||
-        (code == kCmdRegisterHost && faults.registerSilent)) {
-        return;
+    if (faults.Silent(code)) {
+        return 0;
     }
     std::array<uint8_t, kMailboxRecordSize> response{};
     std::string event;
     if (!AnswerCommand(command, response, stats, event)) {
-        return;
+        return 0;
     }
     std::copy(response.begin(), response.end(), memory.begin() + kResponseBlockOffset);
     answeredCode_ = code;
     answeredSequence_ = sequence;
     ++stats.mailboxAnswered[code];
     events.push_back(std::move(event));
+    return code;
 }
 
 bool PlcProgram::AnswerCommand(std::span<const uint8_t> command, std::span<uint8_t> response,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/controller.h"
+#include "sim/device_faults.h"
 
 namespace sim {
 
@@ -43,9 +44,14 @@ public:
     void SetRunning(bool running) { running_ = running; }
 
     // One program cycle: refreshes the status block and, in RUN, answers a new command in the
-    // command block unless a fault keeps it silent. Appends readable lines for what it did.
-    void Scan(const Faults& faults, Clock::time_point now, Stats& stats,
-              std::vector<std::string>& events);
+    // command block unless a fault keeps it silent. Appends readable lines for what it did;
+    // returns the code of the command it answered, 0 if none.
+    uint16_t Scan(const DeviceFaults& faults, Clock::time_point now, Stats& stats,
+                  std::vector<std::string>& events);
+    // The state word the status block shows now.
+    int16_t StateWord(const DeviceFaults& faults, Clock::time_point now) const {
+        return faults.StateWord(now).value_or(stateWord_);
+    }
 
     void SetParameterRaw(int id, uint32_t raw) { parameters_.at(static_cast<size_t>(id)) = raw; }
     uint32_t ParameterRaw(int id) const { return parameters_.at(static_cast<size_t>(id)); }
@@ -63,8 +69,6 @@ public:
     void SetStateWord(int16_t value) { stateWord_ = value; }
     void SetDetailWord(int16_t value) { detailWord_ = value; }
     void SetErrorCode(uint32_t value) { errorCode_ = value; }
-    // After a reboot the state word reads 2 until `until`.
-    void SetBusyUntil(Clock::time_point until) { busyUntil_ = until; }
 
     // A rebooted controller comes back in RUN; its flag memory is retained.
     void Reboot();
@@ -81,7 +85,6 @@ private:
     int16_t stateWord_ = 1;
     int16_t detailWord_ = 0;
     uint32_t errorCode_ = 0;
-    Clock::time_point busyUntil_{};
     // The command last answered and the one last seen, by code and sequence number: a command
     // is handled once, and one held back by a fault is answered when the fault clears.
     uint16_t answeredCode_ = 0;

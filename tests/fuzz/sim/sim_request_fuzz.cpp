@@ -16,6 +16,7 @@
 #include "ads/ads_api.h"
 #include "ams/ads_frame.h"
 #include "ams/ams_stream.h"
+#include "sim/connection_faults.h"
 #include "sim/controller.h"
 #include "sim/controller_model.h"
 #include "sim/firmware_download.h"
@@ -114,7 +115,10 @@ void Serve(sim::ControllerModel& model, const std::vector<uint8_t>& frame,
         return;  // the controller drops such a connection
     }
     const std::vector<uint8_t> copy(data.begin(), data.end());
-    const sim::FrameOutcome outcome = model.Serve(request, copy, now);
+    sim::FrameOutcome outcome = model.Serve(request, copy, now);
+    // What a connection's faults make of the reply (download-silent, download-error).
+    const std::optional<platform::Ipv4> peer;
+    sim::FilterReply(model.CurrentFaults(), sim::StreamFrame{request, copy, peer}, outcome);
     if ((request.stateFlags & ams::kFlagResponse) != 0) {
         Require(!outcome.reply);
     }

@@ -39,7 +39,7 @@ std::string MessageBoxText(HWND box) {
     return {};
 }
 
-MessageBoxWatcher::MessageBoxWatcher(HWND ignore) : ignore_(ignore) {
+MessageBoxWatcher::MessageBoxWatcher(HWND ignore, int answer) : ignore_(ignore), answer_(answer) {
     activeWatcher = this;
     hook_ =
         ::SetWindowsHookExA(WH_CALLWNDPROCRET, &OnCallWndProcRet, nullptr, ::GetCurrentThreadId());
@@ -64,7 +64,7 @@ LRESULT CALLBACK MessageBoxWatcher::OnCallWndProcRet(int code, WPARAM wParam, LP
         IsForeignDialog(call->hwnd, self->ignore_)) {
         self->seen_.push_back({WindowText(call->hwnd), MessageBoxText(call->hwnd),
                                ::GetWindow(call->hwnd, GW_OWNER)});
-        ::PostMessageA(call->hwnd, WM_COMMAND, IDOK, 0);
+        ::PostMessageA(call->hwnd, WM_COMMAND, static_cast<WPARAM>(self->answer_), 0);
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -80,7 +80,7 @@ void CALLBACK MessageBoxWatcher::OnDeadline(HWND, UINT, UINT_PTR, DWORD) {
             auto* watcher = reinterpret_cast<MessageBoxWatcher*>(param);
             if (IsForeignDialog(window, watcher->ignore_)) {
                 watcher->missed_ = true;
-                ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+                ::PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(watcher->answer_), 0);
             }
             return TRUE;
         },

@@ -1,6 +1,6 @@
 // Catches the message boxes that the calling thread opens while the watcher lives: each is
-// recorded (caption, text, owner) and closed with OK as soon as it has been set up, so a
-// test can press a button that shows a box and then look at what it said.
+// recorded (caption, text, owner) and answered (OK unless told otherwise) as soon as it has been
+// set up, so a test can press a button that shows a box and then look at what it said.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +19,8 @@ struct SeenMessageBox {
 class MessageBoxWatcher {
 public:
     // `ignore`: a dialog of the test's own (also class #32770) that is not a message box.
-    explicit MessageBoxWatcher(HWND ignore = nullptr);
+    // `answer`: the button pressed in every box, e.g. IDNO for a question.
+    explicit MessageBoxWatcher(HWND ignore = nullptr, int answer = IDOK);
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -33,6 +34,7 @@ private:
     static void CALLBACK OnDeadline(HWND, UINT, UINT_PTR, DWORD);
 
     HWND ignore_;
+    int answer_;
     HHOOK hook_ = nullptr;
     UINT_PTR deadline_ = 0;
     std::vector<SeenMessageBox> seen_;

@@ -15,6 +15,7 @@
 
 #include "app/kestrup_dlg.h"
 #include "app/update_run.h"
+#include "app/wizard_texts.h"
 #include "device/device_messages.h"
 #include "device/notify_progress.h"
 #include "ads/ads_client_testing.h"
@@ -180,6 +181,19 @@ protected:
         [](milliseconds duration) { std::this_thread::sleep_for(duration / 20); }};
 };
 
+// Every parameter the run carries across a flash, as the instrument holds it: all but the
+// firmware version and id 9, which the run does not save.
+std::vector<double> Carried(const sim::Controller& instrument) {
+    std::vector<double> values;
+    for (int id = 0; id < sim::kParameterCount; ++id) {
+        if (id != sim::kFirmwareVersionParameter && id != 9) {
+            values.push_back(sim::IsFloatParameter(id) ? instrument.FloatParameter(id)
+                                                       : instrument.IntParameter(id));
+        }
+    }
+    return values;
+}
+
 // What the result page shows apart from the heading, the main text and Back.
 std::vector<ControlState> ResultPage(const char* title, const char* message, bool backEnabled) {
     return {
@@ -318,6 +332,46 @@ TEST_F(RunDialogTest, FailedRunOffersBackToTheAddressPage) {
     EXPECT_EQ(wizard_.Page(), CKestrupDlg::PAGE_RESULT);
     EXPECT_EQ(Text(IDC_TITLE), "Update Process finished");
     EXPECT_EQ(Text(IDC_MESSAGE), kFinishedMessage);
+}
+
+TEST_F(RunDialogTest, ValuesKeptFromAFailedRestoreAreAskedForAndRestoredByTheNextRun) {
+    sim::Controller& instrument = StartInstrument();
+    const std::vector<double> before = Carried(instrument);
+    EnterAddress();
+    // Busy from the end of the transfer on: the restarted instrument takes no write back.
+    ProgressRecorder bar(Item(IDC_PROGRESS));
+    bar.pictureAt = 64;
+    bar.onPicture = [&] { instrument.SetFaults({.busy = true}); };
+
+    Click(IDC_NEXT);
+
+    ASSERT_EQ(wizard_.Page(), CKestrupDlg::PAGE_RESULT);
+    const std::string failure = Text(IDC_MESSAGE);
+    EXPECT_TRUE(failure.ends_with(TEXT_VALUES_KEPT)) << failure;
+    // Finish, Escape, and Cancel once back on the address page each ask first; No stays.
+    boxes_.reset();
+    MessageBoxWatcher asked(wizard_.GetSafeHwnd(), IDNO);
+    Click(IDC_NEXT);
+    ::SendMessageA(wizard_.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    ASSERT_EQ(asked.Seen().size(), 2u);
+    ExpectState(ResultPage("Update Process failed...", failure.c_str(), true));
+    Click(IDC_BACK);
+    Click(IDC_CANCEL);
+    ASSERT_EQ(asked.Seen().size(), 3u);
+    for (const SeenMessageBox& box : asked.Seen()) {
+        EXPECT_EQ(box.caption, "run_gui_tests");
+        EXPECT_TRUE(box.text.starts_with(std::string(kFinishKeptQuestion) + "\n\n")) << box.text;
+        EXPECT_NE(box.text.find("\nParameter 11: 123456\n"), std::string::npos) << box.text;
+        EXPECT_TRUE(box.text.ends_with(std::string("\n\n") + kFinishKeptQuestionEnd)) << box.text;
+    }
+    ASSERT_EQ(wizard_.Page(), CKestrupDlg::PAGE_ADDRESS);
+
+    instrument.SetFaults({});
+    Click(IDC_NEXT);
+
+    EXPECT_EQ(Text(IDC_TITLE), "Update Process finished") << Text(IDC_MESSAGE);
+    EXPECT_EQ(Carried(instrument), before);
+    EXPECT_EQ(asked.Seen().size(), 3u);
 }
 
 TEST_F(RunDialogTest, EmptyFourthFieldReadsAsZero) {

@@ -181,9 +181,11 @@ TEST_F(WizardTest, FinishOnTheResultPageEndsTheDialogLikeCancel) {
     wizard.onRun = [](RecordingWizard& running) { running.LayOutFailedRun(); };
     Click(IDC_NEXT);
     ASSERT_FALSE(wizard.IsEnded());
+    MessageBoxWatcher boxes(wizard.GetSafeHwnd());
     Click(IDC_NEXT);
     EXPECT_TRUE(wizard.IsEnded());
     EXPECT_EQ(wizard.GetResult(), IDCANCEL);
+    EXPECT_TRUE(boxes.Seen().empty()) << "nothing kept: no question";
 }
 
 class EndingRequest : public WizardTest, public ::testing::WithParamInterface<int> {

@@ -148,6 +148,13 @@ const FaultCase kCases[] = {
      .minTransfers = 0,
      .maxTransfers = MAX_FLASH_ATTEMPTS,
      .newFirmware = false},
+    // The connection drops at the fourth parameter read, while the run saves parameters.
+    {.name = "ConnectionDroppedAtTheFourthParameterRead",
+     .faults = With([](sim::Faults& f) { f.dropAfterReads = 3; }),
+     .texts = {TEXT_CONNECT_FAILED, TEXT_READ_FAILED},
+     .minTransfers = 0,
+     .maxTransfers = 0,
+     .newFirmware = false},
     // The flash waits for the last reply before RUN, so a slow instrument takes the image.
     {.name = "SlowReplies500ms",
      .faults = With([](sim::Faults& f) { f.delayMs = 500; }),

@@ -82,6 +82,27 @@ protected:
     int32_t Stop() { return AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr); }
 
     static bool RebootDone(const sim::Stats& s) { return s.rebootsCompleted >= 1; }
+    // The state word reads `word` now and turns to 1 by itself; polled with a deadline, as the
+    // host would.
+    void ExpectStateWordUntilOne(int16_t word) {
+        EXPECT_EQ(ReadStatus().stateWord, word);
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        int16_t state = word;
+        while (state == word && std::chrono::steady_clock::now() < deadline) {
+            state = ReadStatus().stateWord;
+        }
+        EXPECT_EQ(state, 1);
+    }
+    // The opening commands and the first record of two, answered; the caller breaks off.
+    void SendHalfADownload(RawClient& client) {
+        for (const auto& c : kOpening) {
+            ASSERT_TRUE(client.SendFrame(0x5001, c.invokeId, c.data));
+            ASSERT_TRUE(client.NextReply());
+        }
+        ASSERT_TRUE(client.SendFrame(
+            0x5006, 0, std::span<const uint8_t>(options_.expectedImage).first(kRecord)));
+        ASSERT_TRUE(client.NextReply());
+    }
 };
 
 TEST_F(SimDownloadTest, EmbeddedImageIsInstalledAndTheControllerComesBackWithIt) {
@@ -203,15 +224,8 @@ TEST_F(SimDownloadTest, RunWithoutAClosedDownloadInstallsNothing) {
     {
         RawClient client(TestOctets());
         ASSERT_TRUE(client.Connected());
-        for (const auto& c : kOpening) {
-            ASSERT_TRUE(client.SendFrame(0x5001, c.invokeId, c.data));
-            ASSERT_TRUE(client.NextReply());
-        }
-        // One record of two, then the connection breaks off.
-        ASSERT_TRUE(client.SendFrame(
-            0x5006, 0, std::span<const uint8_t>(options_.expectedImage).first(kRecord)));
-        ASSERT_TRUE(client.NextReply());
-    }
+        SendHalfADownload(client);
+    }  // and the connection breaks off
     ASSERT_EQ(Run(), 0);
     const auto stats = simulator.stats();
     EXPECT_EQ(stats.imagesReceived, 0u);
@@ -240,14 +254,69 @@ TEST_F(SimDownloadTest, BusyAfterRebootHoldsStateTwoForAWhile) {
     Flash();
     ASSERT_TRUE(simulator.WaitFor(RebootDone, 5s));
     ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return s.listening; }, 5s));
-    EXPECT_EQ(ReadStatus().stateWord, 2);
-    // The state word turns to 1 by itself; poll it with a deadline, as the host would.
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    int16_t state = 2;
-    while (state == 2 && std::chrono::steady_clock::now() < deadline) {
-        state = ReadStatus().stateWord;
+    ExpectStateWordUntilOne(2);
+}
+
+TEST_F(SimDownloadTest, NotReadyAfterRebootReadsZeroWithTheNewVersionAlreadyIn) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.notReadyAfterRebootMs = 300;
+    auto& simulator = Start();
+    Flash();
+    ASSERT_TRUE(
+        simulator.WaitFor([](const sim::Stats& s) { return RebootDone(s) && s.listening; }, 5s));
+    const auto version = Exchange(Command(8, 1, 10));
+    EXPECT_EQ(std::pair(version[12], version[13]), (std::pair<uint8_t, uint8_t>{3, 3}));
+    ExpectStateWordUntilOne(0);
+}
+
+TEST_F(SimDownloadTest, BusyAfterCutHoldsStateTwoAfterADownloadBrokenOff) {
+    options_.expectedImage = TestImage(2, 1);
+    options_.faults.busyAfterCutMs = 300;
+    auto& simulator = Start();
+    EXPECT_EQ(ReadStatus().stateWord, 1);
+    {
+        RawClient client(TestOctets());
+        SendHalfADownload(client);
     }
-    EXPECT_EQ(state, 1);
+    ASSERT_TRUE(
+        simulator.WaitFor([](const sim::Stats& s) { return s.connectionsClosed == 1; }, 5s));
+    ExpectStateWordUntilOne(2);
+}
+
+TEST_F(SimDownloadTest, LoseRunDropsTheFirstRunAfterADownloadAndServesTheNext) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.loseRun = 1;
+    auto& simulator = Start();
+    RawClient client(TestOctets());
+    ASSERT_EQ(SendDownload(client, options_.expectedImage), 9);
+    ASSERT_EQ(Stop(), 0);
+    EXPECT_NE(Run(), 0) << "no reply, its connection closed";
+    EXPECT_EQ(simulator.PlcState(), 6) << "still stopped";
+    EXPECT_EQ(simulator.stats().imagesInstalled, 0u);
+    EXPECT_EQ(Run(), 0);
+    ASSERT_TRUE(simulator.WaitFor(RebootDone, 5s));
+    EXPECT_EQ(simulator.stats().imagesInstalled, 1u);
+}
+
+TEST_F(SimDownloadTest, RestartAfterReadbackRestartsOncePerInstallWithFactoryParameters) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.restartAfterReadbackMs = 50;
+    auto& simulator = Start();
+    Flash();
+    const auto back = [](uint64_t n) {
+        return [n](const sim::Stats& s) { return s.rebootsCompleted == n && s.listening; };
+    };
+    ASSERT_TRUE(simulator.WaitFor(back(1), 5s));
+    Exchange(Command(8, 1, 3));  // a read before any write is no read-back
+    Exchange(Command(7, 2, 3, std::bit_cast<uint32_t>(77.5f)));
+    EXPECT_EQ(simulator.stats().rebootsStarted, 1u);
+    Exchange(Command(8, 3, 3));
+    ASSERT_TRUE(simulator.WaitFor(back(2), 5s));
+    EXPECT_EQ(simulator.FloatParameter(3), sim::Controller::FactoryFloatParameter(3));
+    Exchange(Command(7, 4, 3, std::bit_cast<uint32_t>(77.5f)));
+    Exchange(Command(8, 5, 3));
+    EXPECT_FALSE(simulator.WaitFor(back(3), 300ms)) << "once per install";
+    EXPECT_EQ(simulator.FloatParameter(3), 77.5f);
 }
 
 TEST_F(SimDownloadTest, SilentDownloadTakesFramesWithoutAnswering) {

@@ -10,11 +10,31 @@ namespace {
 TEST(SimFaultNames, EveryFaultIsReachableByName) {
     sim::Faults f;
     std::string error;
-    for (const char* setting :
-         {"refuse-connect", "status-error", "mailbox-silent", "release-silent", "register-silent",
-          "busy", "drop-after=3", "delay-ms=250", "download-silent", "download-error",
-          "download-drop-after=7", "reject-image", "never-return", "busy-after-reboot-ms=900",
-          "install-ms=4000", "reboot-after-writes=2", "stall-download=5", "route=10.99.0.5.1.1"}) {
+    for (const char* setting : {"refuse-connect",
+                                "status-error",
+                                "mailbox-silent",
+                                "release-silent",
+                                "register-silent",
+                                "busy",
+                                "drop-after=3",
+                                "delay-ms=250",
+                                "download-silent",
+                                "download-error",
+                                "download-drop-after=7",
+                                "reject-image",
+                                "never-return",
+                                "busy-after-reboot-ms=900",
+                                "install-ms=4000",
+                                "reboot-after-writes=2",
+                                "stall-download=5",
+                                "route=10.99.0.5.1.1",
+                                "drop-after-reads=3",
+                                "cut-at=12",
+                                "restart-at=13",
+                                "not-ready-after-reboot-ms=400",
+                                "lose-run=1",
+                                "restart-after-readback-ms=600",
+                                "busy-after-cut-ms=700"}) {
         EXPECT_TRUE(sim::ApplyFault(setting, f, error)) << setting << ": " << error;
     }
     EXPECT_TRUE(f.refuseConnect && f.statusError && f.mailboxSilent && f.releaseSilent &&
@@ -26,6 +46,9 @@ TEST(SimFaultNames, EveryFaultIsReachableByName) {
     EXPECT_EQ(f.busyAfterRebootMs, 900);
     EXPECT_EQ(std::tie(f.installMs, f.rebootAfterWrites, f.stallDownload), std::tuple(4000, 2, 5));
     EXPECT_TRUE(f.route && *f.route == (AmsNetId{{10, 99, 0, 5, 1, 1}}));
+    EXPECT_EQ(std::tie(f.dropAfterReads, f.cutAt, f.restartAt, f.notReadyAfterRebootMs, f.loseRun,
+                       f.restartAfterReadbackMs, f.busyAfterCutMs),
+              std::tuple(3, 12, 13, 400, 1, 600, 700));
     EXPECT_NE(sim::FaultHelp().find("busy-after-reboot-ms=N"), std::string::npos);
     EXPECT_NE(sim::FaultHelp().find("route=A.B.C.D.1.1"), std::string::npos);
 }

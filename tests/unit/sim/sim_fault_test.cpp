@@ -64,6 +64,52 @@ TEST_F(SimFaultTest, DelayHoldsEveryReply) {
     simulator.Stop();
 }
 
+TEST_F(SimFaultTest, DropAfterReadsClosesAtTheFirstNewReadPastTheCount) {
+    options_.faults.dropAfterReads = 2;
+    auto& simulator = Start();
+    EXPECT_EQ(Code(Exchange(Command(8, 1, 4))), 8);
+    EXPECT_EQ(Code(Exchange(Command(8, 2, 11))), 8);
+    EXPECT_EQ(WriteCommand(Command(8, 2, 11)), 0) << "the same read again is no new read";
+    EXPECT_NE(WriteCommand(Command(8, 3, 4)), 0) << "unanswered, its connection closed";
+    EXPECT_EQ(simulator.stats().mailboxReceived.at(8), 2u);
+    simulator.SetFaults({});
+    EXPECT_EQ(Code(Exchange(Command(8, 3, 4))), 8);
+}
+
+// The event a cut names is not served and every connection drops; then it is served again
+// (one-shot), and after restart-at only once the controller is back with what it had.
+TEST_F(SimFaultTest, CutAndRestartAtAnEventDropEveryConnectionOnce) {
+    auto& simulator = Start();
+    const int32_t kept = simulator.IntParameter(11);
+    uint32_t sequence = 0;
+    for (const auto& [faults, reboots] :
+         {std::pair{sim::Faults{.cutAt = 2}, 0u}, std::pair{sim::Faults{.restartAt = 2}, 1u}}) {
+        simulator.SetFaults(faults);
+        RawClient watcher(TestOctets());
+        EXPECT_EQ(Code(Exchange(Command(8, ++sequence, 4))), 8);
+        const uint64_t received = simulator.stats().mailboxReceived.at(8);
+        EXPECT_NE(WriteCommand(Command(8, ++sequence, 4)), 0) << "the second event";
+        EXPECT_TRUE(watcher.WaitForClose()) << "every connection is dropped";
+        EXPECT_EQ(simulator.stats().mailboxReceived.at(8), received);
+        ASSERT_TRUE(simulator.WaitFor(
+            [&](const sim::Stats& s) { return s.rebootsCompleted == reboots && s.listening; }, 5s));
+        EXPECT_EQ(Code(Exchange(Command(8, sequence, 4))), 8) << "sent again, it is served";
+    }
+    EXPECT_EQ(simulator.stats().events, 4u) << "a command sent again is no new event";
+    EXPECT_EQ(simulator.PlcState(), 5);
+    EXPECT_EQ(simulator.IntParameter(11), kept);
+}
+
+TEST_F(SimFaultTest, StopsWhileBusyAreCounted) {
+    options_.faults.busy = true;
+    auto& simulator = Start();
+    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr), 0);
+    simulator.SetFaults({});
+    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr), 0);
+    EXPECT_EQ(simulator.stats().stopRequests, 2u);
+    EXPECT_EQ(simulator.stats().stopsWhileBusy, 1u);
+}
+
 // Streams no controller should ever see. After each the connection is dropped or left, and
 // the controller keeps serving others.
 enum class Reaction { kDrops, kWaits, kAnswers };

@@ -22,6 +22,9 @@ class SimMailboxTest : public SimTest {};
 TEST_F(SimMailboxTest, GetParameterAnswersEveryIdInItsEncoding) {
     auto& simulator = Start();
     simulator.SetFirmware(3, 12);
+    // Values a float cannot carry exactly, or at the edge of a 16-bit read.
+    simulator.SetIntParameter(11, 16777217);
+    simulator.SetIntParameter(4, -32768);
     for (int id = 0; id <= 12; ++id) {
         SCOPED_TRACE(id);
         const Record r =
@@ -64,10 +67,10 @@ TEST_F(SimMailboxTest, SetParameterStoresTheValueInItsEncoding) {
     auto& simulator = Start();
     EXPECT_EQ(Code(Exchange(Command(7, 1, 2, Bits(42.25f)))), 7);
     EXPECT_EQ(simulator.FloatParameter(2), 42.25f);
-    Exchange(Command(7, 2, 4, static_cast<uint32_t>(-12)));
-    EXPECT_EQ(simulator.IntParameter(4), -12);
-    Exchange(Command(7, 3, 11, 70000));
-    EXPECT_EQ(simulator.IntParameter(11), 70000);
+    Exchange(Command(7, 2, 4, static_cast<uint32_t>(-32768)));
+    EXPECT_EQ(simulator.IntParameter(4), -32768);
+    Exchange(Command(7, 3, 11, 16777217));
+    EXPECT_EQ(simulator.IntParameter(11), 16777217);
     Exchange(Command(7, 4, 9, 0xFFFFFF85));  // only byte 12 counts: -123
     EXPECT_EQ(simulator.IntParameter(9), -123);
     const auto firmware = simulator.Firmware();
@@ -75,7 +78,8 @@ TEST_F(SimMailboxTest, SetParameterStoresTheValueInItsEncoding) {
     EXPECT_EQ(simulator.Firmware(), firmware) << "the version is not a writable parameter";
     // Reads give back what was written.
     EXPECT_EQ(common::LoadLe32(Exchange(Command(8, 6, 2)), 12), Bits(42.25f));
-    EXPECT_EQ(static_cast<int16_t>(common::LoadLe16(Exchange(Command(8, 7, 4)), 12)), -12);
+    EXPECT_EQ(static_cast<int16_t>(common::LoadLe16(Exchange(Command(8, 7, 4)), 12)), -32768);
+    EXPECT_EQ(common::LoadLe32(Exchange(Command(8, 8, 11)), 12), 16777217u);
 }
 
 TEST_F(SimMailboxTest, RegisterHostRecordsItsAddress) {

@@ -1,0 +1,218 @@
+#include "sim/connection_faults.h"
+
+#include <array>
+
+#include "ams/ads_codes.h"
+#include "ams/ads_frame.h"
+#include "common/little_endian.h"
+#include "sim/firmware_download.h"
+#include "sim/plc_program.h"
+
+namespace sim {
+namespace {
+
+using std::chrono::milliseconds;
+using Act = Verdict::Act;
+
+// Under stall-download: small enough that a few unread download frames fill it and the host's
+// next send blocks.
+constexpr int kStalledReceiveBuffer = 4096;
+// The code and sequence number of a command record: its first ten bytes.
+constexpr size_t kCommandHead = 10;
+
+bool IsRequest(const ams::AmsHeader& header) {
+    return (header.stateFlags & ams::kFlagResponse) == 0;
+}
+
+// The code and sequence number a write puts into the command block, if it writes one.
+std::optional<std::pair<uint16_t, uint32_t>> CommandWritten(const StreamFrame& frame) {
+    ams::ads::WriteRequest write;
+    if (!IsRequest(frame.header) || frame.header.commandId != ams::kCmdWrite ||
+        !ams::ads::DecodeWriteRequest(frame.data, write) || write.indexGroup != kFlagMemoryGroup ||
+        write.indexOffset != kCommandBlockOffset || write.data.size() < kCommandHead) {
+        return std::nullopt;
+    }
+    const uint16_t code = common::LoadLe16(write.data, 0);
+    if (code == 0) {
+        return std::nullopt;
+    }
+    return std::pair{code, common::LoadLe32(write.data, 6)};
+}
+
+bool IsPlcControl(const StreamFrame& frame) {
+    ams::ads::WriteControlRequest control;
+    return IsRequest(frame.header) && frame.header.commandId == ams::kCmdWriteControl &&
+           ams::ads::DecodeWriteControlRequest(frame.data, control) &&
+           (control.adsState == ADSSTATE_STOP || control.adsState == ADSSTATE_RUN);
+}
+
+// --- The filters, one per fault; each hook may be absent. -------------------------------
+
+// A router with one route serves a frame only when its source NetId is that route's and the
+// connection comes from the address the route names.
+Verdict Route(const Faults& faults, const StreamFrame& frame, StreamCounts&) {
+    if (!faults.route) {
+        return {};
+    }
+    const AmsNetId& route = *faults.route;
+    const bool routed =
+        frame.header.source.netId == route && frame.peer &&
+        *frame.peer == platform::Ipv4{route.b[0], route.b[1], route.b[2], route.b[3]};
+    return routed ? Verdict{} : Verdict{Act::kIgnore, "no route"};
+}
+
+Verdict DropAfterReads(const Faults& faults, const StreamFrame& frame, StreamCounts& counts) {
+    const auto command = CommandWritten(frame);
+    if (!command || command->first != kCmdGetParameter ||
+        counts.lastCommandSequence == command->second) {
+        return {};
+    }
+    counts.lastCommandSequence = command->second;
+    ++counts.parameterReads;
+    if (faults.dropAfterReads > 0 && counts.parameterReads > faults.dropAfterReads) {
+        return {Act::kClose, "dropped at parameter read " + std::to_string(counts.parameterReads)};
+    }
+    return {};
+}
+
+milliseconds Delay(const Faults& faults, const StreamFrame&, FrameOutcome&) {
+    return milliseconds(faults.delayMs);
+}
+
+milliseconds DownloadReply(const Faults& faults, const StreamFrame& frame, FrameOutcome& outcome) {
+    if (!outcome.downloadFrame || !outcome.reply) {
+        return {};
+    }
+    if (faults.downloadSilent) {
+        outcome.reply.reset();
+    } else if (faults.downloadError) {
+        outcome.reply = ams::EncodeReply(frame.header, ams::kFlagResponse, kDownloadFaultError, {});
+    }
+    return {};
+}
+
+Verdict DropAfter(const Faults& faults, const FrameOutcome&, const StreamCounts& counts) {
+    if (faults.dropAfter > 0 && counts.requests >= faults.dropAfter) {
+        return {Act::kClose, "dropped after " + std::to_string(counts.requests) + " requests"};
+    }
+    return {};
+}
+
+Verdict DownloadDropAfter(const Faults& faults, const FrameOutcome& outcome,
+                          const StreamCounts& counts) {
+    if (outcome.downloadFrame && faults.downloadDropAfter > 0 &&
+        counts.downloads >= faults.downloadDropAfter) {
+        return {Act::kClose,
+                "dropped after " + std::to_string(counts.downloads) + " download frames"};
+    }
+    return {};
+}
+
+Verdict StallDownload(const Faults& faults, const FrameOutcome& outcome,
+                      const StreamCounts& counts) {
+    if (outcome.downloadFrame && faults.stallDownload > 0 &&
+        counts.downloads >= faults.stallDownload) {
+        return {Act::kStall,
+                "no longer read after " + std::to_string(counts.downloads) + " download frames"};
+    }
+    return {};
+}
+
+struct ConnectionFault {
+    const char* name;
+    Verdict (*request)(const Faults&, const StreamFrame&, StreamCounts&);
+    milliseconds (*reply)(const Faults&, const StreamFrame&, FrameOutcome&);
+    Verdict (*afterReply)(const Faults&, const FrameOutcome&, const StreamCounts&);
+};
+
+// Every connection fault, in the order a frame meets them.
+constexpr auto kConnectionFaults = std::to_array<ConnectionFault>({
+    {"route", Route, nullptr, nullptr},
+    {"drop-after-reads", DropAfterReads, nullptr, nullptr},
+    {"download-silent, download-error", nullptr, DownloadReply, nullptr},
+    {"delay-ms", nullptr, Delay, nullptr},
+    {"drop-after", nullptr, nullptr, DropAfter},
+    {"download-drop-after", nullptr, nullptr, DownloadDropAfter},
+    {"stall-download", nullptr, nullptr, StallDownload},
+});
+
+}  // namespace
+
+Verdict FilterRequest(const Faults& faults, const StreamFrame& frame, StreamCounts& counts) {
+    for (const auto& fault : kConnectionFaults) {
+        if (fault.request == nullptr) {
+            continue;
+        }
+        if (Verdict verdict = fault.request(faults, frame, counts); verdict.act != Act::kServe) {
+            return verdict;
+        }
+    }
+    return {};
+}
+
+milliseconds FilterReply(const Faults& faults, const StreamFrame& frame, FrameOutcome& outcome) {
+    milliseconds delay{};
+    for (const auto& fault : kConnectionFaults) {
+        if (fault.reply != nullptr) {
+            delay += fault.reply(faults, frame, outcome);
+        }
+    }
+    return delay;
+}
+
+Verdict FilterAfterReply(const Faults& faults, const FrameOutcome& outcome,
+                         const StreamCounts& counts) {
+    for (const auto& fault : kConnectionFaults) {
+        if (fault.afterReply == nullptr) {
+            continue;
+        }
+        if (Verdict verdict = fault.afterReply(faults, outcome, counts);
+            verdict.act != Act::kServe) {
+            return verdict;
+        }
+    }
+    return {};
+}
+
+bool RefusesConnections(const Faults& faults) {
+    return faults.refuseConnect;
+}
+
+std::optional<int> ReceiveBufferFor(const Faults& faults) {
+    return faults.stallDownload > 0 ? std::optional(kStalledReceiveBuffer) : std::nullopt;
+}
+
+EventCut::Cut EventCut::Count(const StreamFrame& frame, Faults& faults, Stats& stats) {
+    bool event =
+        IsDownloadFrame(frame.header.commandId) ? IsRequest(frame.header) : IsPlcControl(frame);
+    if (const auto command = CommandWritten(frame)) {
+        const uint64_t key = uint64_t{command->first} << 32 | command->second;
+        event = lastCommand_ != key;
+        lastCommand_ = key;
+    }
+    if (!event) {
+        return Cut::kNone;
+    }
+    ++stats.events;
+    // One-shot: the fault switches itself off as it fires.
+    if (faults.restartAt > 0 && stats.events - restartBase_ == uint64_t(faults.restartAt)) {
+        faults.restartAt = 0;
+        return Cut::kRestart;
+    }
+    if (faults.cutAt > 0 && stats.events - cutBase_ == uint64_t(faults.cutAt)) {
+        faults.cutAt = 0;
+        return Cut::kCut;
+    }
+    return Cut::kNone;
+}
+
+void EventCut::Rearm(const Faults& before, const Faults& after, const Stats& stats) {
+    if (after.cutAt != before.cutAt) {
+        cutBase_ = stats.events;
+    }
+    if (after.restartAt != before.restartAt) {
+        restartBase_ = stats.events;
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,77 @@
+// The faults that act on one connection's stream, as small filters every frame of that
+// connection passes through (in the way a proxy's "toxics" do), and the one-shot cuts counted
+// over the events of every connection. Not thread-safe: the controller calls them under its
+// lock.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "ams/ams_header.h"
+#include "platform/tcp_socket.h"
+#include "sim/controller.h"
+#include "sim/controller_model.h"
+
+namespace sim {
+
+// The error code a download frame carries under the download-error fault.
+inline constexpr uint32_t kDownloadFaultError = 0x0706;
+
+// One frame as it arrived on a connection.
+struct StreamFrame {
+    const ams::AmsHeader& header;
+    std::span<const uint8_t> data;
+    const std::optional<platform::Ipv4>& peer;
+};
+
+// What one connection has seen so far.
+struct StreamCounts {
+    int requests = 0;        // frames answered
+    int downloads = 0;       // download frames among them
+    int parameterReads = 0;  // new parameter-read commands written on it
+    std::optional<uint32_t> lastCommandSequence;
+    bool downloadOpen = false;  // download frames since the last closing commands
+};
+
+// What a filter makes of a frame: serve it, leave it unanswered, close the connection, or stop
+// reading it (the connection stays open until dropped).
+struct Verdict {
+    enum class Act { kServe, kIgnore, kClose, kStall };
+    Act act = Act::kServe;
+    std::string reason;  // for the log, when the connection closes or stalls
+};
+
+// Before the frame is served.
+Verdict FilterRequest(const Faults& faults, const StreamFrame& frame, StreamCounts& counts);
+// On the reply the controller made, before it goes out; returns how long it waits.
+std::chrono::milliseconds FilterReply(const Faults& faults, const StreamFrame& frame,
+                                      FrameOutcome& outcome);
+// Once the reply is out (counts already include the frame).
+Verdict FilterAfterReply(const Faults& faults, const FrameOutcome& outcome,
+                         const StreamCounts& counts);
+
+// The router's port: closed under refuse-connect; a connection's receive buffer, if a fault
+// wants it small.
+bool RefusesConnections(const Faults& faults);
+std::optional<int> ReceiveBufferFor(const Faults& faults);
+
+// cut-at and restart-at: counts every event (a new mailbox command, a STOP or RUN, a download
+// frame) and says when one of them is the one to cut at. Each fires once.
+class EventCut {
+public:
+    enum class Cut { kNone, kCut, kRestart };
+    // A frame about to be served; counts it in stats.events when it is an event.
+    Cut Count(const StreamFrame& frame, Faults& faults, Stats& stats);
+    // A cut the new faults set (or change) counts from here.
+    void Rearm(const Faults& before, const Faults& after, const Stats& stats);
+
+private:
+    uint64_t cutBase_ = 0;
+    uint64_t restartBase_ = 0;
+    std::optional<uint64_t> lastCommand_;  // code and sequence of the last command counted
+};
+
+}  // namespace sim

@@ -1,0 +1,113 @@
+#include "sim/device_faults.h"
+
+#include <algorithm>
+
+#include "sim/plc_program.h"
+
+namespace sim {
+namespace {
+
+using std::chrono::milliseconds;
+
+}  // namespace
+
+void DeviceFaults::Set(const Faults& faults) {
+    if (faults.loseRun != faults_.loseRun) {
+        runsLost_ = 0;
+    }
+    faults_ = faults;
+}
+
+std::optional<int16_t> DeviceFaults::StateWord(Clock::time_point now) const {
+    if (faults_.busy || now < busyUntil_) {
+        return int16_t{2};
+    }
+    if (now < notReadyUntil_) {
+        return int16_t{0};
+    }
+    return std::nullopt;
+}
+
+bool DeviceFaults::Silent(uint16_t code) const {
+    return faults_.mailboxSilent || (code == kCmdRelease && faults_.releaseSilent) ||
+           (code == kCmdRegisterHost && faults_.registerSilent);
+}
+
+bool DeviceFaults::LoseRun() {
+    if (runsLost_ >= faults_.loseRun) {
+        return false;
+    }
+    ++runsLost_;
+    return true;
+}
+
+bool DeviceFaults::HoldInstall(Clock::time_point now) {
+    if (faults_.installMs <= 0) {
+        return false;
+    }
+    installRun_ = now;
+    return true;
+}
+
+bool DeviceFaults::InstallDue(Clock::time_point now) const {
+    // Measured against the fault as it stands, so a test can shorten the wait at run time.
+    return installRun_ && now - *installRun_ >= milliseconds(faults_.installMs);
+}
+
+void DeviceFaults::Installed() {
+    installRun_.reset();
+    installedBeforeReboot_ = true;
+    writesArmed_ = true;
+    writesSinceInstall_ = 0;
+    readback_ = Readback::kArmed;
+}
+
+bool DeviceFaults::WriteAnswered() {
+    if (readback_ == Readback::kArmed) {
+        readback_ = Readback::kWritten;
+    }
+    if (!writesArmed_ || faults_.rebootAfterWrites <= 0) {
+        return false;
+    }
+    if (++writesSinceInstall_ < faults_.rebootAfterWrites) {
+        return false;
+    }
+    writesArmed_ = false;
+    return true;
+}
+
+void DeviceFaults::ReadAnswered(Clock::time_point now) {
+    if (readback_ == Readback::kWritten && faults_.restartAfterReadbackMs > 0) {
+        readback_ = Readback::kTimed;
+        readbackRestart_ = now + milliseconds(faults_.restartAfterReadbackMs);
+    }
+}
+
+bool DeviceFaults::ReadbackRestartDue(Clock::time_point now) const {
+    return readback_ == Readback::kTimed && now >= readbackRestart_;
+}
+
+void DeviceFaults::DownloadCut(Clock::time_point now) {
+    if (faults_.busyAfterCutMs > 0) {
+        busyUntil_ = std::max(busyUntil_, now + milliseconds(faults_.busyAfterCutMs));
+    }
+}
+
+void DeviceFaults::Reboot() {
+    installRun_.reset();
+    // The read-back restart is one-shot per install: once it has come, or once any other
+    // restart came first, it waits for the next install.
+    if (readback_ == Readback::kTimed || !installedBeforeReboot_) {
+        readback_ = Readback::kOff;
+    }
+}
+
+void DeviceFaults::Return(Clock::time_point now) {
+    // A download cut short just before the reboot may keep it busy longer.
+    busyUntil_ = std::max(busyUntil_, now + milliseconds(faults_.busyAfterRebootMs));
+    notReadyUntil_ = installedBeforeReboot_ ? now + milliseconds(faults_.notReadyAfterRebootMs)
+                                            : Clock::time_point{};
+    installedBeforeReboot_ = false;
+}
+
+}  // namespace sim

@@ -1,0 +1,67 @@
+// The faults that are states and timers of the controller itself: what the status block reads,
+// which mailbox commands stay unanswered, whether and when an image installs, the RUNs that are
+// lost, and the restarts that follow an install. Not thread-safe: the model calls it under the
+// controller's lock.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "sim/controller.h"
+
+namespace sim {
+
+class DeviceFaults {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit DeviceFaults(const Faults& faults) : faults_(faults) {}
+
+    const Faults& Settings() const { return faults_; }
+    // Counters of the one-shot faults start over for a fault whose value changes.
+    void Set(const Faults& faults);
+
+    // The status block: the state word the faults impose, if any, and the error flag.
+    std::optional<int16_t> StateWord(Clock::time_point now) const;
+    bool StatusError() const { return faults_.statusError; }
+    // A mailbox command of this code is left unanswered.
+    bool Silent(uint16_t code) const;
+
+    // A RUN after a complete download that is lost: not served, its connection closed.
+    bool LoseRun();
+    bool RejectsImage() const { return faults_.rejectImage; }
+    // RUN came for a complete image: true when install-ms holds the install back.
+    bool HoldInstall(Clock::time_point now);
+    bool InstallDue(Clock::time_point now) const;
+    void Installed();  // the image went in; the reboot follows
+
+    // Answered mailbox commands after an install. A write: true when reboot-after-writes
+    // restarts the controller now. A read: may start the read-back restart's timer.
+    bool WriteAnswered();
+    void ReadAnswered(Clock::time_point now);
+    bool ReadbackRestartDue(Clock::time_point now) const;
+
+    // A download connection ended before the download's closing frames.
+    void DownloadCut(Clock::time_point now);
+    // Going down forgets the timers; coming back starts the after-reboot ones.
+    void Reboot();
+    void Return(Clock::time_point now);
+
+private:
+    Faults faults_;
+    Clock::time_point busyUntil_{};
+    Clock::time_point notReadyUntil_{};
+    bool installedBeforeReboot_ = false;
+    int runsLost_ = 0;
+    std::optional<Clock::time_point> installRun_;  // the RUN of an install held by install-ms
+    // reboot-after-writes: armed by an install, counting the writes answered since.
+    bool writesArmed_ = false;
+    int writesSinceInstall_ = 0;
+    // restart-after-readback-ms: armed by an install, then writes, then the first read.
+    enum class Readback { kOff, kArmed, kWritten, kTimed };
+    Readback readback_ = Readback::kOff;
+    Clock::time_point readbackRestart_{};
+};
+
+}  // namespace sim
