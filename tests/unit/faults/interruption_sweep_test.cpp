@@ -131,9 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Shard{Interruption::kRestart, 2}, Shard{Interruption::kRestart, 3},
                       Shard{Interruption::kRestart, 4}, Shard{Interruption::kRestart, 5},
                       Shard{Interruption::kRestart, 6}, Shard{Interruption::kRestart, 7}),
-    [](const ::testing::TestParamInfo<Shard>& info) {
-        return std::string(info.param.interruption == Interruption::kCut ? "Cut" : "Restart") +
-               std::to_string(info.param.shard);
+    [](const ::testing::TestParamInfo<Shard>& shard) {
+        return std::string(shard.param.interruption == Interruption::kCut ? "Cut" : "Restart") +
+               std::to_string(shard.param.shard);
     });
 
 }  // namespace
