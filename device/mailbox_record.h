@@ -6,14 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/parameter_ids.h"
 #include "device/plc_memory.h"
 
 inline constexpr uint16_t CMD_SET_PARAMETER = 7;
 inline constexpr uint16_t CMD_GET_PARAMETER = 8;
 inline constexpr uint16_t CMD_REGISTER_HOST = 13;
 inline constexpr uint16_t CMD_RELEASE = 15;
-
-inline constexpr int16_t PARAM_FIRMWARE_VERSION = 10;
 
 namespace device {
 
