@@ -18,7 +18,8 @@ int32_t AdsPortOpenEx();
 int32_t AdsPortCloseEx(int32_t port);
 // The AMS address `port`'s requests carry: the local end of its latest connection to a
 // controller (the address that controller's router sees), then 1.1; before the port has
-// reached any, this host's first IPv4 address, then 1.1. And the port's number.
+// reached any, this host's first IPv4 address, then 1.1 (looked up then, given up after the
+// port's time-out: 127.0.0.1.1.1 stands in). And the port's number.
 int32_t AdsGetLocalAddressEx(int32_t port, AmsAddr* pAddr);
 // Time-out of every later synchronous call on `port` (default 5,000 ms).
 int32_t AdsSyncSetTimeoutEx(int32_t port, int32_t timeoutMs);
@@ -28,6 +29,11 @@ int32_t AdsSyncWriteReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGrou
                           uint32_t indexOffset, uint32_t length, const void* pData);
 int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t adsState,
                                  uint16_t devState, uint32_t length, const void* pData);
+
+// The state of the ADS device at `pAddr` (ADS command ReadState): its ADS state (ADSSTATE_RUN,
+// ADSSTATE_STOP, ...) and device state.
+int32_t AdsSyncReadStateReqEx(int32_t port, const AmsAddr* pAddr, uint16_t* pAdsState,
+                              uint16_t* pDevState);
 
 // The same over the process's default port, one per process.
 // Opens the default port (or returns it when it is open already); 0 on failure.

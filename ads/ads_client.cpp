@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -32,8 +33,8 @@ using ConnectionPtr = std::shared_ptr<ads::AdsConnection>;
 struct Port {
     std::chrono::milliseconds timeout = kDefaultTimeout;
     // The source NetId its requests carry; each request that goes out sets it to the one it
-    // went out with.
-    AmsNetId localNetId{};
+    // went out with. None until then, or until asked for (a host-name look-up stands in).
+    std::optional<AmsNetId> localNetId;
     // Its share of each connection it used, by controller address.
     std::map<uint32_t, ConnectionPtr> connections;
 };
@@ -57,8 +58,9 @@ ClientState& State() {
 }
 
 // Before a port has reached a controller there is no connection to ask for the address that
-// faces it; the host name's first address stands in until then.
-AmsNetId LookUpHostNetId() {
+// faces it; the host name's first address stands in until then. Made only when asked for, and
+// given up after `limit`, since a name server may never answer.
+AmsNetId LookUpHostNetId(std::chrono::milliseconds limit) {
     platform::HostLookup lookup;
     {
         ClientState& s = State();
@@ -66,8 +68,8 @@ AmsNetId LookUpHostNetId() {
         lookup = s.hostLookup;
     }
     // Resolving the host name may take a while; the lock is not held meanwhile.
-    const auto ip =
-        platform::HostFirstIpv4(lookup.hostName ? lookup : platform::SystemHostLookup());
+    const auto ip = platform::HostFirstIpv4Within(
+        lookup.hostName ? lookup : platform::SystemHostLookup(), limit);
     return ams::NetIdFromIpv4(ip.value_or(platform::Ipv4{127, 0, 0, 1}));
 }
 
@@ -78,12 +80,12 @@ uint32_t Ipv4Key(const platform::Ipv4& ip) {
 
 // Numbers go on upward rather than being handed out again at once, so a late closing by an old
 // owner can never meet a port opened since.
-int32_t OpenPortLocked(ClientState& s, const AmsNetId& local) {
+int32_t OpenPortLocked(ClientState& s) {
     for (int32_t tried = 0; tried <= kLastPort - kFirstPort; ++tried) {
         const int32_t number = s.nextPort;
         s.nextPort = number == kLastPort ? kFirstPort : number + 1;
         if (!s.ports.contains(number)) {
-            s.ports[number].localNetId = local;
+            s.ports[number] = Port{};
             return number;
         }
     }
@@ -140,7 +142,9 @@ int32_t Request(int32_t port, const AmsAddr& target, uint16_t commandId,
             return ADSERR_CLIENT_PORTNOTOPEN;
         }
         timeout = it->second.timeout;
-        header.source = AmsAddr{it->second.localNetId, static_cast<uint16_t>(port)};
+        // The connection puts in its own local end; this stands only where it cannot tell.
+        header.source =
+            AmsAddr{it->second.localNetId.value_or(AmsNetId{}), static_cast<uint16_t>(port)};
         connection = ShareConnection(
             s, it->second,
             {target.netId.b[0], target.netId.b[1], target.netId.b[2], target.netId.b[3]});
@@ -170,10 +174,9 @@ int32_t DefaultPort() {
 }  // namespace
 
 int32_t AdsPortOpenEx() {
-    const AmsNetId local = LookUpHostNetId();
     ClientState& s = State();
     std::lock_guard lock(s.mutex);
-    return OpenPortLocked(s, local);
+    return OpenPortLocked(s);
 }
 
 int32_t AdsPortCloseEx(int32_t port) {
@@ -182,16 +185,33 @@ int32_t AdsPortCloseEx(int32_t port) {
 
 int32_t AdsGetLocalAddressEx(int32_t port, AmsAddr* pAddr) {
     ClientState& s = State();
+    std::chrono::milliseconds timeout{};
+    {
+        std::lock_guard lock(s.mutex);
+        const auto it = s.ports.find(port);
+        if (it == s.ports.end()) {
+            return ADSERR_CLIENT_PORTNOTOPEN;
+        }
+        if (pAddr == nullptr) {
+            return ADSERR_CLIENT_INVALIDPARM;
+        }
+        if (it->second.localNetId) {
+            *pAddr = AmsAddr{*it->second.localNetId, static_cast<uint16_t>(port)};
+            return ADSERR_NOERR;
+        }
+        timeout = it->second.timeout;
+    }
+    const AmsNetId looked = LookUpHostNetId(timeout);
     std::lock_guard lock(s.mutex);
     const auto it = s.ports.find(port);
     if (it == s.ports.end()) {
         return ADSERR_CLIENT_PORTNOTOPEN;
     }
-    if (pAddr == nullptr) {
-        return ADSERR_CLIENT_INVALIDPARM;
+    // A request that went out meanwhile knows better than the look-up.
+    if (!it->second.localNetId) {
+        it->second.localNetId = looked;
     }
-    pAddr->netId = it->second.localNetId;
-    pAddr->port = static_cast<uint16_t>(port);
+    *pAddr = AmsAddr{*it->second.localNetId, static_cast<uint16_t>(port)};
     return ADSERR_NOERR;
 }
 
@@ -211,14 +231,13 @@ int32_t AdsSyncReadReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGroup
     if (!ValidBuffer(pAddr, length, pData)) {
         return ADSERR_CLIENT_INVALIDPARM;
     }
-    const auto request = ams::ads::EncodeReadRequest({indexGroup, indexOffset, length});
+    const auto request = ams::EncodeReadRequest({indexGroup, indexOffset, length});
     std::vector<uint8_t> reply;
     if (const int32_t rc = Request(port, *pAddr, ams::kCmdRead, request, reply);
         rc != ADSERR_NOERR) {
         return rc;
     }
-    return ams::ads::DecodeReadReply(reply,
-                                     std::span<uint8_t>(static_cast<uint8_t*>(pData), length));
+    return ams::DecodeReadReply(reply, std::span<uint8_t>(static_cast<uint8_t*>(pData), length));
 }
 
 int32_t AdsSyncWriteReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGroup,
@@ -226,7 +245,7 @@ int32_t AdsSyncWriteReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGrou
     if (!ValidBuffer(pAddr, length, pData)) {
         return ADSERR_CLIENT_INVALIDPARM;
     }
-    const auto request = ams::ads::EncodeWriteRequest(
+    const auto request = ams::EncodeWriteRequest(
         {indexGroup, indexOffset,
          std::span<const uint8_t>(static_cast<const uint8_t*>(pData), length)});
     std::vector<uint8_t> reply;
@@ -234,7 +253,7 @@ int32_t AdsSyncWriteReqEx(int32_t port, const AmsAddr* pAddr, uint32_t indexGrou
         rc != ADSERR_NOERR) {
         return rc;
     }
-    return ams::ads::DecodeResultReply(reply);
+    return ams::DecodeResultReply(reply);
 }
 
 int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t adsState,
@@ -242,28 +261,34 @@ int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t ad
     if (!ValidBuffer(pAddr, length, pData)) {
         return ADSERR_CLIENT_INVALIDPARM;
     }
-    const auto request = ams::ads::EncodeWriteControlRequest(
+    const auto request = ams::EncodeWriteControlRequest(
         {adsState, devState, std::span<const uint8_t>(static_cast<const uint8_t*>(pData), length)});
     std::vector<uint8_t> reply;
     if (const int32_t rc = Request(port, *pAddr, ams::kCmdWriteControl, request, reply);
         rc != ADSERR_NOERR) {
         return rc;
     }
-    return ams::ads::DecodeResultReply(reply);
+    return ams::DecodeResultReply(reply);
+}
+
+int32_t AdsSyncReadStateReqEx(int32_t port, const AmsAddr* pAddr, uint16_t* pAdsState,
+                              uint16_t* pDevState) {
+    if (pAddr == nullptr || pAdsState == nullptr || pDevState == nullptr) {
+        return ADSERR_CLIENT_INVALIDPARM;
+    }
+    std::vector<uint8_t> reply;
+    if (const int32_t rc = Request(port, *pAddr, ams::kCmdReadState, {}, reply);
+        rc != ADSERR_NOERR) {
+        return rc;
+    }
+    return ams::DecodeReadStateReply(reply, *pAdsState, *pDevState);
 }
 
 int32_t AdsPortOpen() {
     ClientState& s = State();
-    {
-        std::lock_guard lock(s.mutex);
-        if (s.defaultPort != 0) {
-            return s.defaultPort;
-        }
-    }
-    const AmsNetId local = LookUpHostNetId();
     std::lock_guard lock(s.mutex);
     if (s.defaultPort == 0) {
-        s.defaultPort = OpenPortLocked(s, local);
+        s.defaultPort = OpenPortLocked(s);
     }
     return s.defaultPort;
 }

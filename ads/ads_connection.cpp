@@ -143,6 +143,11 @@ int32_t AdsConnection::Transact(ams::AmsHeader& request, std::span<const uint8_t
         return ADSERR_CLIENT_SYNCTIMEOUT;
     }
 
+    return AwaitReply(request, deadline, replyData);
+}
+
+int32_t AdsConnection::AwaitReply(const ams::AmsHeader& request, Clock::time_point deadline,
+                                  std::vector<uint8_t>& replyData) {
     bool answered = false;
     uint32_t amsError = 0;
     const auto isReply = [&](const ams::AmsHeader& header, std::span<const uint8_t> body) {

@@ -49,6 +49,9 @@ private:
     template <typename OnFrame>
     Pump Feed(std::span<const uint8_t> bytes, OnFrame&& onFrame);
     void DropLocked();
+    // Reads until the response to `request` (sent already) has come, or until `deadline`.
+    int32_t AwaitReply(const ams::AmsHeader& request, Clock::time_point deadline,
+                       std::vector<uint8_t>& replyData);
 
     // Serialises request and reply on the connection; a caller waits for its turn only until
     // its own deadline. (A mutex and a flag rather than std::timed_mutex, whose timed lock the

@@ -5,12 +5,7 @@
 #include "common/little_endian.h"
 #include "ams/ads_codes.h"
 
-namespace ams::ads {
-
-using common::LoadLe16;
-using common::LoadLe32;
-using common::StoreLe16;
-using common::StoreLe32;
+namespace ams {
 
 using common::LoadLe16;
 using common::LoadLe32;
@@ -139,4 +134,21 @@ int32_t DecodeReadReply(std::span<const uint8_t> reply, std::span<uint8_t> out) 
     return ADSERR_NOERR;
 }
 
-}  // namespace ams::ads
+int32_t DecodeReadStateReply(std::span<const uint8_t> reply, uint16_t& adsState,
+                             uint16_t& deviceState) {
+    if (reply.size() < kResultSize) {
+        return ADSERR_CLIENT_INVALIDRESPONSE;
+    }
+    const uint32_t result = LoadLe32(reply, 0);
+    if (result != 0) {
+        return static_cast<int32_t>(result);
+    }
+    if (reply.size() < kReadStateReplySize) {
+        return ADSERR_CLIENT_INVALIDRESPONSE;
+    }
+    adsState = LoadLe16(reply, 4);
+    deviceState = LoadLe16(reply, 6);
+    return ADSERR_NOERR;
+}
+
+}  // namespace ams

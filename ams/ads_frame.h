@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ams::ads {
+namespace ams {
 
 inline constexpr size_t kReadRequestSize = 12;         // group, offset, length
 inline constexpr size_t kWriteRequestHeaderSize = 12;  // group, offset, length, then data
@@ -69,5 +69,9 @@ int32_t DecodeResultReply(std::span<const uint8_t> reply);
 // exactly out.size() or does not fit the reply is ADSERR_CLIENT_INVALIDRESPONSE and leaves
 // `out` untouched, so a caller never takes stale bytes for PLC memory.
 int32_t DecodeReadReply(std::span<const uint8_t> reply, std::span<uint8_t> out);
+// The ADS result of a ReadState reply; on 0 the two states are set. A reply too short for them
+// is ADSERR_CLIENT_INVALIDRESPONSE and leaves both untouched.
+int32_t DecodeReadStateReply(std::span<const uint8_t> reply, uint16_t& adsState,
+                             uint16_t& deviceState);
 
-}  // namespace ams::ads
+}  // namespace ams

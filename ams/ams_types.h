@@ -8,11 +8,15 @@
 // flash sequence read like any other ADS client.
 struct AmsNetId {
     uint8_t b[6];
+
+    bool operator==(const AmsNetId&) const = default;
 };
 
 struct AmsAddr {
     AmsNetId netId;
     uint16_t port;
+
+    bool operator==(const AmsAddr&) const = default;
 };
 
 namespace ams {
@@ -24,19 +28,4 @@ inline AmsNetId NetIdFromIpv4(const std::array<uint8_t, 4>& ip) {
     return AmsNetId{{ip[0], ip[1], ip[2], ip[3], 1, 1}};
 }
 
-inline bool operator==(const AmsNetId& a, const AmsNetId& b) {
-    for (int i = 0; i < 6; ++i) {
-        if (a.b[i] != b.b[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-inline bool operator==(const AmsAddr& a, const AmsAddr& b) {
-    return a.netId == b.netId && a.port == b.port;
-}
-
 }  // namespace ams
-
-using ams::operator==;

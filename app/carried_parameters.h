@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "app/run_progress.h"
-#include "device/mailbox_record.h"
+#include "device/parameter_ids.h"
 
 namespace run {
 
@@ -19,17 +19,17 @@ struct SaveStep {
 
 // The firmware version is read among them, to be judged, and is not written back.
 inline constexpr std::array<SaveStep, 11> kSaveOrder{{
-    {PARAM_0, 1},
-    {PARAM_1, 1},
-    {PARAM_2, 2},
-    {PARAM_3, 3},
-    {PARAM_6, 4},
-    {PARAM_5, 5},
-    {PARAM_7, 6},
-    {PARAM_8, 7},
+    {PARAM_FLOAT_0, 1},
+    {PARAM_FLOAT_1, 1},
+    {PARAM_FLOAT_2, 2},
+    {PARAM_FLOAT_3, 3},
+    {PARAM_FLOAT_6, 4},
+    {PARAM_FLOAT_5, 5},
+    {PARAM_FLOAT_7, 6},
+    {PARAM_FLOAT_8, 7},
     {PARAM_FIRMWARE_VERSION, 8},
-    {PARAM_11, 9},
-    {PARAM_4, 10},
+    {PARAM_INT32_11, 9},
+    {PARAM_INT16_4, 10},
 }};
 
 // Every saved parameter but the firmware version, written back in the order it was read.

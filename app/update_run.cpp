@@ -244,15 +244,22 @@ std::string WithValuesKept(const char* text) {
 }
 
 std::chrono::milliseconds RunWorstCase(const RunTiming& timing) {
-    // What may still be under way when a phase's limit passes: one ADS call, one pause, and a
-    // session shut down (its release and the wait for its worker).
     const std::chrono::milliseconds call = device::AdsCallTimeout();
-    const std::chrono::milliseconds release = device::ExchangeTimeLimit() + call;
-    const std::chrono::milliseconds shutdown = release + device::WorkerEndWait();
-    const auto save = timing.save + call + timing.pause;
-    const auto transfer = timing.transfer + 5 * call + timing.pause + shutdown;
-    const auto restore = timing.restore + 3 * call + timing.pause + timing.settle + shutdown;
-    return save + shutdown + timing.settle + transfer + restore + shutdown + release;
+    // A session ended: its release (bounded by the release's own deadline) and, when that went
+    // unanswered, Shutdown's wait for the worker and its waits for the lock.
+    const std::chrono::milliseconds endSession =
+        device::ExchangeTimeLimit() + device::WorkerEndWait() + 12 * call;
+    // What may still be under way when a phase's limit passes.
+    const auto save = timing.save + call + endSession + timing.pause;
+    // A transfer begun just before the end (STOP, connect, name, a frame, RUN), a look (the
+    // PLC's state, RUN again, the status read) and its session, a pause.
+    const auto transfer = timing.transfer + 5 * call + 3 * call + endSession + timing.pause;
+    // A look and its session, the session released before the confirmation, the settle time,
+    // a busy write's pause and the pause before the confirming look.
+    const auto restore =
+        timing.restore + 3 * call + 2 * endSession + timing.settle + 2 * timing.pause;
+    // The saving session's release and the settle time; the last release and Shutdown.
+    return save + endSession + timing.settle + transfer + restore + 2 * endSession;
 }
 
 namespace {

@@ -27,30 +27,26 @@ inline constexpr int MAX_RESTORE_ROUNDS = 3;
 
 // How long each phase of a run may take, on the steady clock, and its pauses. No Connect
 // starts, no mailbox exchange waits, no download goes on and no transfer starts past its
-// phase's end; what may still be under way then is bounded by the ADS call time-out, the
-// exchange limit and the worker wait (device/device_timing.h), and one pause.
+// phase's end; what may still be under way then is bounded by the device link's limits
+// (device/device_timing.h: ADS call 2 s, exchange 10 s, worker wait 10 s) and one pause.
 //
-// So the worst case of a whole run, whatever the instrument does (silent, refusing,
-// half-open, slow, busy, restarting amid anything), adds up as follows, with the limits in
-// force today (ADS call 2 s, exchange 10 s, worker wait 10 s, pause 1 s):
-//     save: connect, read, connect again after a drop     45 s + 2 s (a status read)
-//                                                              + 1 s (a pause)
-//     release that session (or shut it down)              10 s + 2 s + 10 s (the worker)
-//     settle                                               1.6 s
-//     transfers and looks for the new firmware           120 s + 2 s (STOP or a send)
-//                                                              + 2 s (RUN) + 2 s (a look's
-//                                                              PLC state) + 2 s (a RUN sent
-//                                                              again) + 2 s (a status read)
-//                                                              + 1 s (a pause)
-//                                                              + 10 s (a session shut down)
-//     restore, read back, confirm afresh                  75 s + 2 s + 2 s + 2 s + 1 s
-//                                                              + 1.6 s (the confirm's settle)
-//                                                              + 10 s (a session shut down)
-//     release the last session, and Shutdown's own        10 s + 2 s + 10 s (the worker)
-//                                                              + 10 s + 2 s (its release)
-//     -----------------------------------------------------------------------------------
-//     at most                                            371.2 s: six minutes and 12 s.
-// RunWorstCase() adds the same terms for the timings and device limits in force.
+// Ending a session costs at most its release (10 s), the wait for its worker (10 s) and
+// Shutdown's waits for the lock (12 ADS calls, 24 s): 44 s. So the worst case of a whole run,
+// whatever the instrument does (silent, refusing, half-open, slow, busy, restarting amid
+// anything), adds up as follows:
+//     save: connect, read, connect again after a drop    45 s + 2 s (a status read)
+//                                                             + 44 s (a session) + 1 s (a pause)
+//     release the saving session, settle                  44 s + 1.6 s
+//     transfers and looks for the new firmware          120 s + 10 s (a transfer begun: STOP,
+//                                                             connect, name, frame, RUN)
+//                                                             + 6 s (a look: PLC state, RUN,
+//                                                             status) + 44 s + 1 s
+//     restore, read back, confirm afresh                  75 s + 6 s + 2 x 44 s + 1.6 s + 2 s
+//     release the last session, and Shutdown             2 x 44 s
+//     --------------------------------------------------------------------------------------
+//     at most                                           579.2 s: nine minutes and 39 s.
+// Nearly half of it is sessions that do not end when asked; a run against an instrument that
+// answers at all ends far sooner. RunWorstCase() adds the same terms for the limits in force.
 struct RunTiming {
     std::chrono::milliseconds save{45000};
     std::chrono::milliseconds transfer{120000};

@@ -1,11 +1,9 @@
 #include "device/device_link.h"
 
-#include <bit>
-#include "common/little_endian.h"
-
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <optional>
 
 #include "device/device_events.h"
 #include "device/device_lock.h"
@@ -59,29 +57,46 @@ void CDeviceLink::SetDeadline(std::chrono::steady_clock::time_point notAfter) {
     session_->exchangeDeadline = notAfter;
 }
 
+// The steps of opening a session, in the order the device expects them: refuse while one is
+// open (or an earlier worker has not ended); read and check the status block on a port of
+// the session's own; start the session and its worker; learn the firmware version through the
+// mailbox; register this host.
 int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
-    DeviceSession& s = *session_;
     reached_ = false;
-    {
-        std::lock_guard lock(DeviceLock);
-        if (s.connected || std::chrono::steady_clock::now() >= s.exchangeDeadline) {
-            return 0;
-        }
-    }
-    // The last session's worker reads this session record until its very last cycle: a new
-    // session begun under it would find the old worker taking its requests, or ending it.
-    if (!WaitForEndingWorker()) {
+    if (!MayConnect()) {
         return 0;
     }
-
-    // Its result is not checked: a failed open shows up as a failed read below.
-    const int32_t port = AdsPortOpenEx();
-    AdsSyncSetTimeoutEx(port, static_cast<int32_t>(device::kAdsCallTimeout.count()));
-
     AmsAddr controller{};
     controller.netId =
         ams::NetIdFromIpv4({LowByte(octet1), LowByte(octet2), LowByte(octet3), LowByte(octet4)});
     controller.port = ams::kPlcRuntimePort;
+
+    AmsAddr local{};
+    const std::optional<int32_t> port = OpenCheckedPort(controller, local);
+    if (!port || !StartSession(controller, *port) || !LearnFirmwareVersion()) {
+        return 0;
+    }
+    device::MailboxRecord registration = device::MakeRequest(CMD_REGISTER_HOST);
+    std::copy_n(local.netId.b, 4, registration.begin() + kHostAddressOffset);
+    return ExchangeCommand(*session_, registration);
+}
+
+bool CDeviceLink::MayConnect() {
+    {
+        std::lock_guard lock(DeviceLock);
+        if (session_->connected || std::chrono::steady_clock::now() >= session_->exchangeDeadline) {
+            return false;
+        }
+    }
+    // The last session's worker reads this session record until its very last cycle: a new
+    // session begun under it would find the old worker taking its requests, or ending it.
+    return WaitForEndingWorker();
+}
+
+std::optional<int32_t> CDeviceLink::OpenCheckedPort(const AmsAddr& controller, AmsAddr& local) {
+    // Its result is not checked: a failed open shows up as a failed read below.
+    const int32_t port = AdsPortOpenEx();
+    AdsSyncSetTimeoutEx(port, static_cast<int32_t>(device::AdsCallTimeout().count()));
 
     // The status block is checked into a buffer of Connect's own; the session's copy is the
     // worker's to keep.
@@ -92,39 +107,46 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
                              device::kStatusBlockOffset, static_cast<uint32_t>(status.size()),
                              status.data()) != ADSERR_NOERR) {
             AdsPortCloseEx(port);
-            return 0;
+            return std::nullopt;
         }
     }
     reached_ = true;
     // Asked only now that the read has reached the controller: the port's address is then the
     // one this host talks to the controller from, the one the instrument can reach it at,
     // whatever the host name resolves to first on a PC with several networks.
-    AmsAddr local{};
     if (AdsGetLocalAddressEx(port, &local) != ADSERR_NOERR) {
         AbandonPort(port);
-        return 0;
+        return std::nullopt;
     }
     if (device::StatusErrorCode(status) != 0) {
         AbandonPort(port);
-        PostDeviceEvent(s, DEVEVT_LINK, kIdentificationErrorDetail);
-        return 0;
+        PostDeviceEvent(*session_, DEVEVT_LINK, kIdentificationErrorDetail);
+        return std::nullopt;
     }
+    return port;
+}
 
+bool CDeviceLink::StartSession(const AmsAddr& controller, int32_t port) {
+    DeviceSession& s = *session_;
     {
         std::lock_guard lock(DeviceLock);
         s.controllerAddress = controller;
         s.port = port;
         s.connected = true;
     }
-    if (!s.worker.Start([session = session_] { PollWorker(session); })) {
-        // Without a worker nothing would ever carry a request: undo the session at once.
-        std::lock_guard lock(DeviceLock);
-        s.connected = false;
-        s.port = 0;
-        AdsPortCloseEx(port);
-        return 0;
+    if (s.worker.Start([session = session_] { PollWorker(session); })) {
+        return true;
     }
+    // Without a worker nothing would ever carry a request: undo the session at once.
+    std::lock_guard lock(DeviceLock);
+    s.connected = false;
+    s.port = 0;
+    AdsPortCloseEx(port);
+    return false;
+}
 
+bool CDeviceLink::LearnFirmwareVersion() {
+    DeviceSession& s = *session_;
     device::MailboxRecord version = device::MakeRequest(CMD_GET_PARAMETER);
     device::SetRecordParameterId(version, PARAM_FIRMWARE_VERSION);
     if (ExchangeCommand(s, version) != -1) {
@@ -132,18 +154,13 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
         // for the next Close.
         std::lock_guard lock(DeviceLock);
         s.connected = false;
-        return 0;
+        return false;
     }
     const float firmwareVersion = device::FirmwareVersion(version[device::kRecordValueOffset],
                                                           version[device::kRecordValueOffset + 1]);
-    {
-        std::lock_guard lock(DeviceLock);
-        s.firmwareVersion = firmwareVersion;
-    }
-
-    device::MailboxRecord registration = device::MakeRequest(CMD_REGISTER_HOST);
-    std::copy_n(local.netId.b, 4, registration.begin() + kHostAddressOffset);
-    return ExchangeCommand(s, registration);
+    std::lock_guard lock(DeviceLock);
+    s.firmwareVersion = firmwareVersion;
+    return true;
 }
 
 bool CDeviceLink::WaitForEndingWorker() {
@@ -202,8 +219,9 @@ void CDeviceLink::Shutdown() {
         std::lock_guard lock(DeviceLock);
         s.connected = false;
     }
-    if (s.worker.Started()) {
-        s.worker.WaitAndRelease(device::WorkerEndWait());
+    if (s.worker.Started() && !WaitForEndingWorker()) {
+        // Let go: it owns the session with it and ends on its own.
+        s.worker.WaitAndRelease(std::chrono::milliseconds{0});
     }
     if (const platform::WindowHandle window = NotificationWindow(); window != nullptr) {
         platform::PostWindowMessage(window, WM_DEVICE_CLOSED, 0, 0);
@@ -221,6 +239,15 @@ float CDeviceLink::GetParameter(int16_t id) {
 }
 
 int16_t CDeviceLink::TryGetParameter(int16_t id, float& value) {
+    device::ExactValue exact;
+    if (TryGetParameterExact(id, exact) != -1) {
+        return 0;
+    }
+    value = exact.IsInteger() ? static_cast<float>(exact.AsInteger()) : exact.AsFloat();
+    return -1;
+}
+
+int16_t CDeviceLink::TryGetParameterExact(int16_t id, device::ExactValue& value) {
     DeviceSession& s = *session_;
     if (id == PARAM_FIRMWARE_VERSION) {
         // Kept from Connect; the device is not asked again.
@@ -228,7 +255,7 @@ int16_t CDeviceLink::TryGetParameter(int16_t id, float& value) {
         if (!s.connected) {
             return 0;
         }
-        value = s.firmwareVersion;
+        value = device::ExactValue::Float(s.firmwareVersion);
         return -1;
     }
 
@@ -237,7 +264,8 @@ int16_t CDeviceLink::TryGetParameter(int16_t id, float& value) {
     if (ExchangeCommand(s, request) != -1 || device::RecordParameterId(request) != id) {
         return 0;
     }
-    const auto decoded = device::DecodeParameterValue(id, request);
+    const std::optional<device::ExactValue> decoded =
+        device::DecodeExactParameterValue(id, request);
     if (!decoded) {
         return 0;
     }
@@ -246,6 +274,10 @@ int16_t CDeviceLink::TryGetParameter(int16_t id, float& value) {
 }
 
 int16_t CDeviceLink::SetParameter(int16_t id, float value) {
+    return SetParameterExact(id, device::ExactValue::Float(value));
+}
+
+int16_t CDeviceLink::SetParameterExact(int16_t id, const device::ExactValue& value) {
     DeviceSession& s = *session_;
     bool connected = false;
     device::StatusBlock status{};
@@ -260,42 +292,8 @@ int16_t CDeviceLink::SetParameter(int16_t id, float value) {
 
     device::MailboxRecord request = device::MakeRequest(CMD_SET_PARAMETER);
     device::SetRecordParameterId(request, id);
-    if (!device::EncodeParameterValue(id, value, request)) {
+    if (!device::EncodeExactParameterValue(id, value, request)) {
         return 0;
     }
-    return ExchangeCommand(s, request);
-}
-
-// SHIM
-int16_t CDeviceLink::TryGetParameterExact(int16_t id, device::ExactValue& value) {
-    DeviceSession& s = *session_;
-    device::MailboxRecord request = device::MakeRequest(CMD_GET_PARAMETER);
-    device::SetRecordParameterId(request, id);
-    if (ExchangeCommand(s, request) != -1 || device::RecordParameterId(request) != id) {
-        return 0;
-    }
-    const uint32_t raw = common::LoadLe32(request, device::kRecordValueOffset);
-    if (id == 4) {
-        value = device::ExactValue::Integer(static_cast<int16_t>(raw & 0xFFFF));
-    } else if (id == 11) {
-        value = device::ExactValue::Integer(static_cast<int32_t>(raw));
-    } else {
-        value = device::ExactValue::Float(std::bit_cast<float>(raw));
-    }
-    return -1;
-}
-int16_t CDeviceLink::SetParameterExact(int16_t id, const device::ExactValue& value) {
-    DeviceSession& s = *session_;
-    {
-        std::lock_guard lock(DeviceLock);
-        if (s.connected && device::StateWord(s.statusBlock) == device::kDeviceStateBusy) {
-            return 0;
-        }
-    }
-    device::MailboxRecord request = device::MakeRequest(CMD_SET_PARAMETER);
-    device::SetRecordParameterId(request, id);
-    common::StoreLe32(request, device::kRecordValueOffset,
-                      value.IsInteger() ? static_cast<uint32_t>(value.AsInteger())
-                                        : std::bit_cast<uint32_t>(value.AsFloat()));
     return ExchangeCommand(s, request);
 }

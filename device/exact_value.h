@@ -14,6 +14,9 @@ public:
     static ExactValue Float(float value) {
         return ExactValue(false, std::bit_cast<uint32_t>(value));
     }
+    // From the four bytes as they travel: no float register ever holds them, so even a
+    // signalling NaN's payload is kept.
+    static ExactValue FloatBits(uint32_t bits) { return ExactValue(false, bits); }
     static ExactValue Integer(int32_t value) {
         return ExactValue(true, static_cast<uint32_t>(value));
     }
@@ -21,6 +24,8 @@ public:
     bool IsInteger() const { return integer_; }
     float AsFloat() const { return std::bit_cast<float>(bits_); }
     int32_t AsInteger() const { return static_cast<int32_t>(bits_); }
+    // A float's bits, or an integer's two's complement.
+    uint32_t Bits() const { return bits_; }
 
     // Floats compare bit for bit (a NaN equals itself, -0.0 differs from 0.0); integers as
     // integers.

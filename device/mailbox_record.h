@@ -6,14 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/parameter_ids.h"
 #include "device/plc_memory.h"
 
 inline constexpr uint16_t CMD_SET_PARAMETER = 7;
 inline constexpr uint16_t CMD_GET_PARAMETER = 8;
 inline constexpr uint16_t CMD_REGISTER_HOST = 13;
 inline constexpr uint16_t CMD_RELEASE = 15;
-
-inline constexpr int16_t PARAM_FIRMWARE_VERSION = 10;
 
 namespace device {
 
@@ -45,6 +44,3 @@ MailboxRecord MakeRequest(uint16_t code);
 bool SameRequest(const MailboxRecord& a, const MailboxRecord& b);
 
 }  // namespace device
-// SHIM
-inline constexpr int16_t PARAM_0 = 0, PARAM_1 = 1, PARAM_2 = 2, PARAM_3 = 3, PARAM_4 = 4,
-                         PARAM_5 = 5, PARAM_6 = 6, PARAM_7 = 7, PARAM_8 = 8, PARAM_11 = 11;

@@ -13,45 +13,79 @@ enum class Coding { None, Float32, Int16, Int8, Int32 };
 
 Coding CodingOf(int16_t id) {
     switch (id) {
-        case 0:
-        case 1:
-        case 2:
-        case 3:
-        case 5:
-        case 6:
-        case 7:
-        case 8:
+        case PARAM_FLOAT_0:
+        case PARAM_FLOAT_1:
+        case PARAM_FLOAT_2:
+        case PARAM_FLOAT_3:
+        case PARAM_FLOAT_5:
+        case PARAM_FLOAT_6:
+        case PARAM_FLOAT_7:
+        case PARAM_FLOAT_8:
             return Coding::Float32;
-        case 4:
+        case PARAM_INT16_4:
             // Read back as a 16-bit word but written as a full 32-bit integer.
             return Coding::Int16;
-        case 9:
+        case PARAM_INT8_9:
             return Coding::Int8;
-        case 11:
+        case PARAM_INT32_11:
             return Coding::Int32;
         default:
             return Coding::None;
     }
 }
 
+void StoreInteger(int32_t value, MailboxRecord& request) {
+    common::StoreLe32(request, kRecordValueOffset, static_cast<uint32_t>(value));
+}
+
 }  // namespace
 
-std::optional<float> DecodeParameterValue(int16_t id, const MailboxRecord& response) {
+std::optional<ExactValue> DecodeExactParameterValue(int16_t id, const MailboxRecord& response) {
     switch (CodingOf(id)) {
         case Coding::Float32:
-            return std::bit_cast<float>(common::LoadLe32(response, kRecordValueOffset));
+            return ExactValue::FloatBits(common::LoadLe32(response, kRecordValueOffset));
         case Coding::Int16:
-            return static_cast<float>(
+            return ExactValue::Integer(
                 static_cast<int16_t>(common::LoadLe16(response, kRecordValueOffset)));
         case Coding::Int8:
-            return static_cast<float>(static_cast<int8_t>(response[kRecordValueOffset]));
+            return ExactValue::Integer(static_cast<int8_t>(response[kRecordValueOffset]));
         case Coding::Int32:
-            return static_cast<float>(
+            return ExactValue::Integer(
                 static_cast<int32_t>(common::LoadLe32(response, kRecordValueOffset)));
         case Coding::None:
             break;
     }
     return std::nullopt;
+}
+
+std::optional<float> DecodeParameterValue(int16_t id, const MailboxRecord& response) {
+    const std::optional<ExactValue> exact = DecodeExactParameterValue(id, response);
+    if (!exact) {
+        return std::nullopt;
+    }
+    return exact->IsInteger() ? static_cast<float>(exact->AsInteger()) : exact->AsFloat();
+}
+
+bool EncodeExactParameterValue(int16_t id, const ExactValue& value, MailboxRecord& request) {
+    switch (CodingOf(id)) {
+        case Coding::Float32:
+            if (value.IsInteger()) {
+                return false;
+            }
+            common::StoreLe32(request, kRecordValueOffset, value.Bits());
+            return true;
+        case Coding::Int16:
+        case Coding::Int32:
+            if (!value.IsInteger()) {
+                return EncodeParameterValue(id, value.AsFloat(), request);
+            }
+            StoreInteger(value.AsInteger(), request);
+            return true;
+        case Coding::Int8:
+        case Coding::None:
+            return true;
+    }
+    return true;
 }
 
 bool EncodeParameterValue(int16_t id, float value, MailboxRecord& request) {
@@ -65,7 +99,7 @@ bool EncodeParameterValue(int16_t id, float value, MailboxRecord& request) {
             if (!integer) {
                 return false;
             }
-            common::StoreLe32(request, kRecordValueOffset, static_cast<uint32_t>(*integer));
+            StoreInteger(*integer, request);
             return true;
         }
         case Coding::Int8:

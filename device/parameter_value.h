@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "device/exact_value.h"
 #include "device/mailbox_record.h"
 
 namespace device {
@@ -12,6 +13,16 @@ namespace device {
 // The value of parameter `id` in a CMD_GET_PARAMETER response, as a float; nothing for an id
 // that has no value coding (the firmware version included: it is kept by the session).
 std::optional<float> DecodeParameterValue(int16_t id, const MailboxRecord& response);
+
+// The value exactly as the device sent it: a float parameter's bits, an integer parameter's
+// integer (widened to 32 bits, sign kept); nothing for an id without a value coding.
+std::optional<ExactValue> DecodeExactParameterValue(int16_t id, const MailboxRecord& response);
+
+// Places `value` unchanged: an integer parameter's integer as 32 bits, a float parameter's
+// bits. A float for an integer parameter is truncated as EncodeParameterValue does; an
+// integer for a float parameter is refused (false, nothing placed), since no float is exact
+// for every integer. Ids without a value coding get nothing placed.
+bool EncodeExactParameterValue(int16_t id, const ExactValue& value, MailboxRecord& request);
 
 // Places `value` for parameter `id` into a CMD_SET_PARAMETER request. Ids without a value
 // coding get nothing placed. False when an integer parameter is given a value that is not a

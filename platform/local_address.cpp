@@ -9,7 +9,11 @@
 #include <sys/socket.h>
 #endif
 
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "platform/local_address.h"
 
@@ -96,6 +100,38 @@ std::optional<Ipv4> HostFirstIpv4(const HostLookup& lookup) {
         return std::nullopt;
     }
     return lookup.firstIpv4(*name);
+}
+
+std::optional<Ipv4> HostFirstIpv4Within(const HostLookup& lookup, std::chrono::milliseconds limit) {
+    const std::optional<std::string> name = lookup.hostName ? lookup.hostName() : std::nullopt;
+    if (!name || !lookup.firstIpv4) {
+        return std::nullopt;
+    }
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable ready;
+        bool done = false;
+        std::optional<Ipv4> ip;
+    };
+    auto answer = std::make_shared<Answer>();
+    try {
+        std::thread([answer, resolve = lookup.firstIpv4, host = *name] {
+            std::optional<Ipv4> ip = resolve(host);
+            {
+                std::lock_guard lock(answer->mutex);
+                answer->ip = ip;
+                answer->done = true;
+            }
+            answer->ready.notify_all();
+        }).detach();
+    } catch (...) {
+        return std::nullopt;
+    }
+    std::unique_lock lock(answer->mutex);
+    if (!answer->ready.wait_for(lock, limit, [&answer] { return answer->done; })) {
+        return std::nullopt;
+    }
+    return answer->ip;
 }
 
 Ipv4 AddressTowardPeer(const TcpSocket& connection, const Ipv4& fallback) {

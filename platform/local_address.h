@@ -3,6 +3,7 @@
 // only where there is no connection to ask.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +24,10 @@ struct HostLookup {
 HostLookup SystemHostLookup();
 // The host name's first IPv4 address; empty when the name cannot be read or does not resolve.
 std::optional<Ipv4> HostFirstIpv4(const HostLookup& lookup);
+// The same, given up after `limit`: resolving a name may wait on a name server without end.
+// The host name is read on the calling thread (it is local); the resolution runs on a thread
+// of its own, left to finish alone when it takes too long, so `lookup` must own what it uses.
+std::optional<Ipv4> HostFirstIpv4Within(const HostLookup& lookup, std::chrono::milliseconds limit);
 
 // The address this host talks to `connection`'s peer from: the connection's local end, the
 // interface that routes to the peer, which is the address the peer's router keeps a route for.

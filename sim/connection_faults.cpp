@@ -26,9 +26,9 @@ bool IsRequest(const ams::AmsHeader& header) {
 
 // The code and sequence number a write puts into the command block, if it writes one.
 std::optional<std::pair<uint16_t, uint32_t>> CommandWritten(const StreamFrame& frame) {
-    ams::ads::WriteRequest write;
+    ams::WriteRequest write;
     if (!IsRequest(frame.header) || frame.header.commandId != ams::kCmdWrite ||
-        !ams::ads::DecodeWriteRequest(frame.data, write) || write.indexGroup != kFlagMemoryGroup ||
+        !ams::DecodeWriteRequest(frame.data, write) || write.indexGroup != kFlagMemoryGroup ||
         write.indexOffset != kCommandBlockOffset || write.data.size() < kCommandHead) {
         return std::nullopt;
     }
@@ -40,9 +40,9 @@ std::optional<std::pair<uint16_t, uint32_t>> CommandWritten(const StreamFrame& f
 }
 
 bool IsPlcControl(const StreamFrame& frame) {
-    ams::ads::WriteControlRequest control;
+    ams::WriteControlRequest control;
     return IsRequest(frame.header) && frame.header.commandId == ams::kCmdWriteControl &&
-           ams::ads::DecodeWriteControlRequest(frame.data, control) &&
+           ams::DecodeWriteControlRequest(frame.data, control) &&
            (control.adsState == ADSSTATE_STOP || control.adsState == ADSSTATE_RUN);
 }
 

@@ -9,8 +9,6 @@
 namespace sim {
 namespace {
 
-namespace ads = ams::ads;
-
 constexpr uint16_t kFirstUnservedAdsCommand = 6;  // notifications and ReadWrite
 constexpr uint16_t kLastUnservedAdsCommand = 9;
 constexpr uint8_t kRuntimeMajor = 2;
@@ -118,14 +116,14 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
     Scan(now, outcome);
     switch (command) {
         case ams::kCmdReadDeviceInfo:
-            return ads::EncodeDeviceInfoReply(
+            return ams::EncodeDeviceInfoReply(
                 0, {kRuntimeMajor, kRuntimeMinor, kRuntimeBuild, "Corvane PLC"});
         case ams::kCmdRead:
             return ServeRead(data, outcome);
         case ams::kCmdWrite:
             return ServeWrite(data, now, outcome);
         case ams::kCmdReadState:
-            return ads::EncodeReadStateReply(0, plc_.Running() ? ADSSTATE_RUN : ADSSTATE_STOP, 0);
+            return ams::EncodeReadStateReply(0, plc_.Running() ? ADSSTATE_RUN : ADSSTATE_STOP, 0);
         case ams::kCmdWriteControl:
             return ServeWriteControl(data, now, outcome);
         default:
@@ -136,23 +134,23 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
 
 std::vector<uint8_t> ControllerModel::ServeRead(std::span<const uint8_t> data,
                                                 FrameOutcome& outcome) {
-    ads::ReadRequest read;
-    if (!ads::DecodeReadRequest(data, read)) {
-        return ads::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
+    ams::ReadRequest read;
+    if (!ams::DecodeReadRequest(data, read)) {
+        return ams::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
     }
     outcome.logDetail += ",\"ig\":" + std::to_string(read.indexGroup) +
                          ",\"io\":" + std::to_string(read.indexOffset) +
                          ",\"len\":" + std::to_string(read.length);
     std::vector<uint8_t> bytes;
     const uint32_t result = plc_.Read(read.indexGroup, read.indexOffset, read.length, bytes);
-    return ads::EncodeReadReply(result, bytes);
+    return ams::EncodeReadReply(result, bytes);
 }
 
 std::vector<uint8_t> ControllerModel::ServeWrite(std::span<const uint8_t> data,
                                                  Clock::time_point now, FrameOutcome& outcome) {
-    ads::WriteRequest write;
-    if (!ads::DecodeWriteRequest(data, write)) {
-        return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
+    ams::WriteRequest write;
+    if (!ams::DecodeWriteRequest(data, write)) {
+        return ams::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
     }
     outcome.logDetail += ",\"ig\":" + std::to_string(write.indexGroup) +
                          ",\"io\":" + std::to_string(write.indexOffset) +
@@ -163,15 +161,15 @@ std::vector<uint8_t> ControllerModel::ServeWrite(std::span<const uint8_t> data,
     }
     // The program cycle after the write answers a new command at once.
     Scan(now, outcome);
-    return ads::EncodeResultReply(result);
+    return ams::EncodeResultReply(result);
 }
 
 std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t> data,
                                                         Clock::time_point now,
                                                         FrameOutcome& outcome) {
-    ads::WriteControlRequest control;
-    if (!ads::DecodeWriteControlRequest(data, control)) {
-        return ads::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
+    ams::WriteControlRequest control;
+    if (!ams::DecodeWriteControlRequest(data, control)) {
+        return ams::EncodeResultReply(ADSERR_DEVICE_INVALIDDATA);
     }
     outcome.logDetail += ",\"ads_state\":" + std::to_string(control.adsState);
     if (control.adsState == ADSSTATE_STOP) {
@@ -181,13 +179,13 @@ std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t>
         }
         plc_.SetRunning(false);
         outcome.events.emplace_back("plc_stop", "PLC stopped");
-        return ads::EncodeResultReply(0);
+        return ams::EncodeResultReply(0);
     }
     if (control.adsState == ADSSTATE_RUN) {
         ServeRun(now, outcome);
-        return ads::EncodeResultReply(0);
+        return ams::EncodeResultReply(0);
     }
-    return ads::EncodeResultReply(ADSERR_DEVICE_SRVNOTSUPP);
+    return ams::EncodeResultReply(ADSERR_DEVICE_SRVNOTSUPP);
 }
 
 void ControllerModel::ServeRun(Clock::time_point now, FrameOutcome& outcome) {

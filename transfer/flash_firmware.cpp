@@ -17,6 +17,7 @@
 #include "transfer/exchange_ams_frame.h"
 #include "transfer/firmware_image.h"
 #include "transfer/flash_steps.h"
+#include "transfer/plc_control.h"
 
 namespace {
 
@@ -123,16 +124,6 @@ void ReportStep(int step) {
     }
 }
 
-// No result is examined: a controller that ignores the request is still driven on, and the
-// wizard judges the outcome by reconnecting. The port is the request's own, so nothing else
-// can close it under the request, and its time-out bounds the request like any ADS call.
-void RequestPlcState(const AmsAddr& plc, uint16_t adsState) {
-    const int32_t port = AdsPortOpenEx();
-    AdsSyncSetTimeoutEx(port, static_cast<int32_t>(device::kAdsCallTimeout.count()));
-    AdsSyncWriteControlReqEx(port, &plc, adsState, 0, 0, nullptr);
-    AdsPortCloseEx(port);
-}
-
 void PumpWizardQueue() {
     if (ProgressWindow != nullptr) {
         platform::PumpAllMessages();
@@ -180,13 +171,13 @@ bool SendImage(Download& download) {
 // A controller that replies slowly is still reading the download when the last frame has gone
 // out, and RUN sent now would overtake it. So: send FIN, and read until it has answered the
 // last frame or closed its side (it has then read everything), keeping the wizard's window
-// live. A controller that stays quiet for FLASH_QUIET_LIMIT is not waited for any longer,
+// live. A controller that stays quiet for the quiet limit is not waited for any longer,
 // nor one still talking when the download's time is up. Replies are all read before the
 // close, so it ends the connection cleanly instead of resetting it.
 void AwaitLastReply(Download& download) {
     download.socket.ShutdownSend();
     std::array<uint8_t, kAmsReplyBufferSize> buffer;
-    auto quietEnd = Clock::now() + FLASH_QUIET_LIMIT;
+    auto quietEnd = Clock::now() + device::FlashQuietLimit();
     while (!download.replies.LastFrameAnswered()) {
         const auto end = std::min(quietEnd, download.end);
         const auto now = Clock::now();
@@ -206,7 +197,7 @@ void AwaitLastReply(Download& download) {
             }
             download.replies.Take(
                 std::span<const uint8_t>(buffer).first(static_cast<size_t>(count)));
-            quietEnd = Clock::now() + FLASH_QUIET_LIMIT;
+            quietEnd = Clock::now() + device::FlashQuietLimit();
         }
         PumpWizardQueue();
     }
@@ -221,8 +212,8 @@ int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
         return FLASH_ERR_SOCKET;
     }
     const auto connectLimit =
-        std::min(FLASH_CALL_LIMIT, std::chrono::ceil<std::chrono::milliseconds>(
-                                       std::max(notAfter - Clock::now(), Clock::duration::zero())));
+        std::min(device::AdsCallTimeout(), std::chrono::ceil<std::chrono::milliseconds>(std::max(
+                                               notAfter - Clock::now(), Clock::duration::zero())));
     if (!socket.Connect(controller, ams::kRouterTcpPort, connectLimit)) {
         return FLASH_ERR_CONNECT;
     }
@@ -231,8 +222,11 @@ int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
     if (!hostName) {
         return FLASH_ERR_HOST_NAME;
     }
+    // A name server that never answers must not hold the wizard: the resolution is given up
+    // like any other call.
+    const platform::HostLookup named{[&hostName] { return hostName; }, local.firstIpv4};
     const std::optional<platform::Ipv4> hostAddress =
-        local.firstIpv4 ? local.firstIpv4(*hostName) : std::nullopt;
+        platform::HostFirstIpv4Within(named, device::AdsCallTimeout());
     if (!hostAddress) {
         return FLASH_ERR_HOST_ADDRESS;
     }
@@ -245,10 +239,13 @@ int TransferImage(const platform::Ipv4& controller, const AmsAddr& target,
     socket.SetReceiveTimeout(kReplyTimeout);
     socket.SetSendBufferSize(kSendBufferSize);
     // A controller that accepts the connection and stops reading must not hold the wizard.
-    socket.SetSendTimeout(FLASH_CALL_LIMIT);
+    socket.SetSendTimeout(device::AdsCallTimeout());
 
-    Download download{
-        socket, target, source, std::min(notAfter, downloadStart + FLASH_DOWNLOAD_LIMIT), {}};
+    Download download{socket,
+                      target,
+                      source,
+                      std::min(notAfter, downloadStart + device::FlashDownloadLimit()),
+                      {}};
     if (!SendCommandFrames(download, kCommandFrames) || !SendImage(download) ||
         !SendCommandFrames(download, kClosingFrames)) {
         // Nothing more can reach the controller on this connection; it is dropped as it is.
@@ -287,6 +284,8 @@ int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
     const AmsAddr plc{ams::NetIdFromIpv4(controller), ams::kPlcRuntimePort};
 
     ReportStep(FLASH_STEP_START);
+    // No result of STOP or RUN is examined: a controller that ignores the request is still
+    // driven on, and the wizard judges the outcome by reconnecting.
     RequestPlcState(plc, ADSSTATE_STOP);
     ReportStep(FLASH_STEP_PLC_STOPPED);
 

@@ -22,19 +22,19 @@ inline constexpr int FLASH_ERR_INCOMPLETE = -5;
 using LocalAddressSource = platform::HostLookup;
 LocalAddressSource SystemLocalAddressSource();
 
-// The flash's own time limits. Each blocking call is bounded by the ADS time-out, so the
-// wizard's window is never left unpainted for longer; the download as a whole by its own limit.
-inline constexpr std::chrono::milliseconds FLASH_CALL_LIMIT{2000};
-inline constexpr std::chrono::milliseconds FLASH_DOWNLOAD_LIMIT{75000};
-// After the last frame, how long the controller may stay quiet before RUN is sent anyway. A
-// controller still answering earlier frames keeps the wait going, up to the download limit.
-inline constexpr std::chrono::milliseconds FLASH_QUIET_LIMIT{3000};
+// The flash's time limits are those of device/device_timing.h: each blocking call is bounded
+// by AdsCallTimeout(), so the wizard's window is never left unpainted for longer; the download
+// as a whole by FlashDownloadLimit(), and the wait for the last replies by FlashQuietLimit()
+// within it. At worst a flash takes FlashDownloadLimit() (or until `notAfter`) + 5 x
+// AdsCallTimeout(): STOP, the connection, the host name's resolution, the frame under way when
+// the download's time is up, and RUN (plus one 30 ms reply wait).
 
 using FlashClock = std::chrono::steady_clock;
 
 // Flashes the controller at a.b.c.d (each octet in the low 8 bits). Once the PLC has been
 // asked to stop, every way out asks it to run again, so no attempt leaves it stopped. The
-// download stops at `notAfter` at the latest (RUN still follows, bounded by FLASH_CALL_LIMIT).
+// download stops at `notAfter` at the latest (RUN still follows, bounded by the ADS call
+// time-out).
 int FlashFirmware(int a, int b, int c, int d);
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local);
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,

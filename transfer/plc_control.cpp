@@ -1,15 +1,55 @@
-// SHIM
 #include "transfer/plc_control.h"
+
+#include <chrono>
+
 #include "ads/ads_api.h"
-#include "ams/ams_header.h"
-std::optional<uint16_t> ReadPlcState(int, int, int, int) { return std::nullopt; }
+#include "device/device_timing.h"
+
+namespace {
+
+uint8_t Octet(int value) {
+    return static_cast<uint8_t>(value & 0xFF);
+}
+
+// A port of the call's own, so nothing else can close it under the call, with the ADS call
+// time-out bounding the call like any other; closed on every way out.
+class OwnPort {
+public:
+    OwnPort() : port_(AdsPortOpenEx()) {
+        AdsSyncSetTimeoutEx(port_, static_cast<int32_t>(device::AdsCallTimeout().count()));
+    }
+    ~OwnPort() { AdsPortCloseEx(port_); }
+    OwnPort(const OwnPort&) = delete;
+    OwnPort& operator=(const OwnPort&) = delete;
+    int32_t Number() const { return port_; }
+
+private:
+    int32_t port_;
+};
+
+}  // namespace
+
+AmsAddr PlcAddress(int a, int b, int c, int d) {
+    return AmsAddr{ams::NetIdFromIpv4({Octet(a), Octet(b), Octet(c), Octet(d)}),
+                   ams::kPlcRuntimePort};
+}
+
+std::optional<uint16_t> ReadPlcState(int a, int b, int c, int d) {
+    const AmsAddr plc = PlcAddress(a, b, c, d);
+    const OwnPort port;
+    uint16_t adsState = 0;
+    uint16_t deviceState = 0;
+    if (AdsSyncReadStateReqEx(port.Number(), &plc, &adsState, &deviceState) != ADSERR_NOERR) {
+        return std::nullopt;
+    }
+    return adsState;
+}
+
 bool RequestPlcRun(int a, int b, int c, int d) {
-    AmsAddr plc{};
-    plc.netId = ams::NetIdFromIpv4({uint8_t(a), uint8_t(b), uint8_t(c), uint8_t(d)});
-    plc.port = ams::kPlcRuntimePort;
-    const int32_t port = AdsPortOpenEx();
-    AdsSyncSetTimeoutEx(port, 2000);
-    const bool ok = AdsSyncWriteControlReqEx(port, &plc, ADSSTATE_RUN, 0, 0, nullptr) == 0;
-    AdsPortCloseEx(port);
-    return ok;
+    return RequestPlcState(PlcAddress(a, b, c, d), ADSSTATE_RUN);
+}
+
+bool RequestPlcState(const AmsAddr& plc, uint16_t adsState) {
+    const OwnPort port;
+    return AdsSyncWriteControlReqEx(port.Number(), &plc, adsState, 0, 0, nullptr) == ADSERR_NOERR;
 }

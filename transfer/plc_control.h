@@ -1,6 +1,22 @@
-// SHIM
+// The controller's PLC runtime state over ADS: read it, and ask it to stop or run. Each call
+// goes through an ADS port of its own, bounded by the ADS call time-out.
 #pragma once
+
 #include <cstdint>
 #include <optional>
+
+#include "ams/ams_types.h"
+
+// The PLC runtime's ADS state (ADSSTATE_RUN, ADSSTATE_STOP, ...) at a.b.c.d (each octet in the
+// low 8 bits); nothing when the controller did not answer.
 std::optional<uint16_t> ReadPlcState(int a, int b, int c, int d);
+
+// Asks the PLC runtime at a.b.c.d to run; true when the controller accepted the request.
 bool RequestPlcRun(int a, int b, int c, int d);
+
+// Asks the PLC runtime at `plc` for `adsState` (device state 0, no data); true when the
+// controller accepted it.
+bool RequestPlcState(const AmsAddr& plc, uint16_t adsState);
+
+// The PLC runtime's address on the controller at a.b.c.d: a.b.c.d.1.1, AMS port 800.
+AmsAddr PlcAddress(int a, int b, int c, int d);

@@ -93,19 +93,19 @@ void CheckReplyDecoders(std::span<const uint8_t> body, size_t readSize) {
     // AddressSanitizer report.
     const std::vector<uint8_t> reply(body.begin(), body.end());
 
-    const int32_t result = ams::ads::DecodeResultReply(reply);
-    if (reply.size() < ams::ads::kResultSize) {
+    const int32_t result = ams::DecodeResultReply(reply);
+    if (reply.size() < ams::kResultSize) {
         Require(result == ADSERR_CLIENT_INVALIDRESPONSE);
     } else {
         Require(result == static_cast<int32_t>(common::LoadLe32(reply, 0)));
     }
 
     std::vector<uint8_t> out(readSize, kUntouched);
-    const int32_t rc = ams::ads::DecodeReadReply(reply, out);
+    const int32_t rc = ams::DecodeReadReply(reply, out);
     if (rc == ADSERR_NOERR) {
-        Require(reply.size() >= ams::ads::kReadReplyHeaderSize + readSize);
+        Require(reply.size() >= ams::kReadReplyHeaderSize + readSize);
         Require(common::LoadLe32(reply, 0) == 0 && common::LoadLe32(reply, 4) == readSize);
-        Require(std::equal(out.begin(), out.end(), reply.begin() + ams::ads::kReadReplyHeaderSize));
+        Require(std::equal(out.begin(), out.end(), reply.begin() + ams::kReadReplyHeaderSize));
     } else {
         // A caller must never take stale or partial bytes for PLC memory.
         Require(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == kUntouched; }));

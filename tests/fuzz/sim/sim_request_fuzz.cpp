@@ -67,15 +67,15 @@ void CheckReply(const ams::AmsHeader& request, std::span<const uint8_t> requestD
     }
     switch (request.commandId) {
         case ams::kCmdRead: {
-            Require(data.size() >= ams::ads::kReadReplyHeaderSize);
+            Require(data.size() >= ams::kReadReplyHeaderSize);
             const uint32_t result = common::LoadLe32(data, 0);
             const uint32_t length = common::LoadLe32(data, 4);
-            Require(data.size() == ams::ads::kReadReplyHeaderSize + length);
+            Require(data.size() == ams::kReadReplyHeaderSize + length);
             // Never more than the flag memory holds, whatever length was asked for.
             Require(length <= sim::kFlagMemorySize);
-            ams::ads::ReadRequest read;
+            ams::ReadRequest read;
             if (result == 0) {
-                Require(ams::ads::DecodeReadRequest(requestData, read));
+                Require(ams::DecodeReadRequest(requestData, read));
                 Require(length == read.length);
             } else {
                 Require(length == 0);
@@ -84,13 +84,13 @@ void CheckReply(const ams::AmsHeader& request, std::span<const uint8_t> requestD
         }
         case ams::kCmdWrite:
         case ams::kCmdWriteControl:
-            Require(data.size() == ams::ads::kResultSize);
+            Require(data.size() == ams::kResultSize);
             break;
         case ams::kCmdReadState:
-            Require(data.size() == ams::ads::kReadStateReplySize);
+            Require(data.size() == ams::kReadStateReplySize);
             break;
         case ams::kCmdReadDeviceInfo:
-            Require(data.size() == ams::ads::kDeviceInfoReplySize);
+            Require(data.size() == ams::kDeviceInfoReplySize);
             break;
         default:
             Require(false);  // unknown commands carry an AMS error
@@ -127,8 +127,8 @@ void Serve(sim::ControllerModel& model, const std::vector<uint8_t>& frame,
     }
     if (request.commandId == ams::kCmdWriteControl && outcome.reply &&
         (request.stateFlags & ams::kFlagResponse) == 0 && request.target.port == 800) {
-        ams::ads::WriteControlRequest control;
-        if (ams::ads::DecodeWriteControlRequest(copy, control) &&
+        ams::WriteControlRequest control;
+        if (ams::DecodeWriteControlRequest(copy, control) &&
             (control.adsState == ADSSTATE_RUN || control.adsState == ADSSTATE_STOP)) {
             Require(model.Plc().Running() == (control.adsState == ADSSTATE_RUN));
         }

@@ -10,39 +10,38 @@
 
 namespace {
 
-namespace ads = ams::ads;
 using Bytes = std::vector<uint8_t>;
 
 TEST(AdsFrame, RequestsEncodeLittleEndian) {
-    const auto read = ads::EncodeReadRequest({0x4020, 164, 28});
+    const auto read = ams::EncodeReadRequest({0x4020, 164, 28});
     EXPECT_EQ(Bytes(read.begin(), read.end()),
               (Bytes{0x20, 0x40, 0, 0, 0xA4, 0, 0, 0, 0x1C, 0, 0, 0}));
     const Bytes payload{0x11, 0x22};
-    EXPECT_EQ(ads::EncodeWriteRequest({0x4020, 0x01020304, payload}),
+    EXPECT_EQ(ams::EncodeWriteRequest({0x4020, 0x01020304, payload}),
               (Bytes{0x20, 0x40, 0, 0, 0x04, 0x03, 0x02, 0x01, 2, 0, 0, 0, 0x11, 0x22}));
-    EXPECT_EQ(ads::EncodeWriteControlRequest({ADSSTATE_RUN, 0, {}}),
+    EXPECT_EQ(ams::EncodeWriteControlRequest({ADSSTATE_RUN, 0, {}}),
               (Bytes{5, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(AdsFrame, RequestDecodersRefuseLengthsThatDisagree) {
-    ads::ReadRequest read;
-    EXPECT_FALSE(ads::DecodeReadRequest(Bytes(11, 0), read));
-    ads::WriteRequest write;
+    ams::ReadRequest read;
+    EXPECT_FALSE(ams::DecodeReadRequest(Bytes(11, 0), read));
+    ams::WriteRequest write;
     EXPECT_FALSE(
-        ads::DecodeWriteRequest(Bytes{0x20, 0x40, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 2}, write));
+        ams::DecodeWriteRequest(Bytes{0x20, 0x40, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 2}, write));
     const Bytes good{0x20, 0x40, 0, 0, 8, 0, 0, 0, 2, 0, 0, 0, 1, 2};
-    ASSERT_TRUE(ads::DecodeWriteRequest(good, write));
+    ASSERT_TRUE(ams::DecodeWriteRequest(good, write));
     EXPECT_EQ(write.indexOffset, 8u);
     EXPECT_EQ(Bytes(write.data.begin(), write.data.end()), (Bytes{1, 2}));
-    ads::WriteControlRequest control;
+    ams::WriteControlRequest control;
     EXPECT_FALSE(
-        ads::DecodeWriteControlRequest(Bytes{6, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, control));
+        ams::DecodeWriteControlRequest(Bytes{6, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, control));
 }
 
 TEST(AdsFrame, FailedReadReplyStillCarriesALengthOfZero) {
     const Bytes data{1, 2, 3};
-    EXPECT_EQ(ads::EncodeReadReply(0x703, data), (Bytes{0x03, 0x07, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(ads::EncodeReadReply(0, data), (Bytes{0, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3}));
+    EXPECT_EQ(ams::EncodeReadReply(0x703, data), (Bytes{0x03, 0x07, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ams::EncodeReadReply(0, data), (Bytes{0, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3}));
 }
 
 class AssemblerTest : public ::testing::Test {

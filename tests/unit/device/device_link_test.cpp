@@ -14,6 +14,7 @@
 
 #include "device/device_messages.h"
 #include "device/device_timing.h"
+#include "device/exact_value.h"
 #include "device/mailbox_record.h"
 #include "device/plc_memory.h"
 #include "ads/ads_api.h"
@@ -419,6 +420,37 @@ INSTANTIATE_TEST_SUITE_P(Ids, ParameterRead,
                                            ReadCase{"Id9", 9, true, -5, -5.0f},
                                            ReadCase{"Id11", 11, true, 70000, 70000.0f}),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
+
+struct ExactCase {
+    const char* name;
+    int16_t id;
+    device::ExactValue value;
+};
+void PrintTo(const ExactCase& c, std::ostream* out) {
+    *out << c.name << " " << c.value.ToString();
+}
+
+class ParameterExact : public DeviceLinkTest, public ::testing::WithParamInterface<ExactCase> {};
+
+// What a float would round (2^24 + 1), the narrow integer's edge, a NaN's payload and the sign
+// of zero all come back from the device unchanged.
+TEST_P(ParameterExact, WriteAndReadBackChangeNothing) {
+    const ExactCase& c = GetParam();
+    ASSERT_EQ(Connect(), -1);
+    ASSERT_EQ(link_->SetParameterExact(c.id, c.value), -1);
+    device::ExactValue back;
+    ASSERT_EQ(link_->TryGetParameterExact(c.id, back), -1);
+    EXPECT_EQ(back, c.value) << back.ToString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ids, ParameterExact,
+    ::testing::Values(ExactCase{"Id11", PARAM_INT32_11, device::ExactValue::Integer(16777217)},
+                      ExactCase{"Id4", PARAM_INT16_4, device::ExactValue::Integer(-32768)},
+                      ExactCase{"NanPayload", PARAM_FLOAT_2,
+                                device::ExactValue::FloatBits(0x7FC12345)},
+                      ExactCase{"NegativeZero", PARAM_FLOAT_0, device::ExactValue::Float(-0.0f)}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(DeviceLinkTest, UnknownParameterIsAskedForButGivesMinusOne) {
     ASSERT_EQ(Connect(), -1);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "device/mailbox_record.h"
 
@@ -58,6 +59,24 @@ TEST(ParameterValue, TruncationSaturatesWhatAFloatRoundedPastTheRange) {
     EXPECT_EQ(device::TruncateToInt32(-2147483648.0f), std::numeric_limits<int32_t>::min());
     EXPECT_EQ(device::TruncateToInt32(-1e20f), std::numeric_limits<int32_t>::min());
     EXPECT_FALSE(device::TruncateToInt32(std::nanf("")).has_value());
+}
+
+// Integers go out as integers and floats as their bits; a float parameter takes no integer.
+TEST(ParameterValue, ExactValuesTravelUnchangedAndKeepTheirKind) {
+    for (const auto& [id, value] :
+         {std::pair{PARAM_INT32_11, device::ExactValue::Integer(16777217)},
+          std::pair{PARAM_INT16_4, device::ExactValue::Integer(-32768)},
+          std::pair{PARAM_FLOAT_3, device::ExactValue::FloatBits(0x7FA00001)},
+          std::pair{PARAM_FLOAT_5, device::ExactValue::Float(-0.0f)}}) {
+        MailboxRecord record{};
+        ASSERT_TRUE(device::EncodeExactParameterValue(id, value, record)) << id;
+        EXPECT_EQ(device::DecodeExactParameterValue(id, record), value) << id;
+    }
+    MailboxRecord record = WithValueBytes(9, 8, 7, 6);
+    EXPECT_FALSE(
+        device::EncodeExactParameterValue(PARAM_FLOAT_0, device::ExactValue::Integer(1), record));
+    EXPECT_EQ(record, WithValueBytes(9, 8, 7, 6));
+    EXPECT_EQ(device::ExactValue::Integer(16777217).ToString(), "16777217");
 }
 
 TEST(MailboxRecord, FieldsSitWhereThePlcProgramExpectsThem) {

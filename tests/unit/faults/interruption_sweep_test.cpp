@@ -36,8 +36,8 @@ protected:
         AdsClientResetForTests();
         sleeper_ = std::make_unique<platform::ScopedFixedSleeper>(
             [](milliseconds duration) { std::this_thread::sleep_for(duration / 5); });
-        timing_ = std::make_unique<device::ScopedDeviceTimingForTesting>(milliseconds(500),
-                                                                         milliseconds(5000));
+        timing_ = std::make_unique<device::ScopedDeviceTimingForTesting>(ShortenedDeviceTiming(
+            kTestTimingDivisor, device::kExchangeTimeLimit / kTestTimingDivisor));
     }
     void TearDown() override {
         timing_.reset();

@@ -63,6 +63,16 @@ std::string Describe(const CarriedParameters& p) {
     return out.str();
 }
 
+device::DeviceTiming ShortenedDeviceTiming(int divisor, std::chrono::milliseconds exchangeLimit) {
+    device::DeviceTiming timing;
+    timing.adsCallTimeout /= divisor;
+    timing.exchangeTimeLimit = exchangeLimit;
+    timing.workerEndWait /= divisor;
+    timing.flashQuietLimit /= divisor;
+    timing.flashDownloadLimit /= divisor;
+    return timing;
+}
+
 RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
                          const RunTiming& timing, const LocalAddressSource& local,
                          const std::function<void()>& beforeEachTransfer) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/update_run.h"
+#include "device/device_timing.h"
 #include "platform/window_message.h"
 #include "sim/controller.h"
 #include "transfer/flash_firmware.h"
@@ -73,6 +74,10 @@ struct RunResult {
 // pauses really sleep.
 inline constexpr int kTestTimingDivisor = 20;
 inline constexpr int kTestSleepDivisor = 2;
+
+// Every limit of the device link and the flash divided by `divisor`, the exchange limit set
+// apart: what the run's worst case adds up, shortened alike with the run's own phases.
+device::DeviceTiming ShortenedDeviceTiming(int divisor, std::chrono::milliseconds exchangeLimit);
 
 // One whole update against the instrument at `address`, through FlashFirmware with `local` as
 // its host-name look-up, counting the transfers and timing it, with what the wizard keeps

@@ -68,3 +68,11 @@ int32_t AdsSyncWriteControlReqEx(int32_t port, const AmsAddr* pAddr, uint16_t ad
     }
     return ADSERR_NOERR;
 }
+
+int32_t AdsSyncReadStateReqEx(int32_t port, const AmsAddr* /*pAddr*/, uint16_t* pAdsState,
+                              uint16_t* pDevState) {
+    FlowLog().push_back("ReadState " + std::to_string(port));
+    *pAdsState = ADSSTATE_RUN;
+    *pDevState = 0;
+    return ADSERR_NOERR;
+}

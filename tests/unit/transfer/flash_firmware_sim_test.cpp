@@ -18,6 +18,7 @@
 #include "tests/unit/transfer/golden_download.h"
 #include "tests/unit/transfer/progress_recorder.h"
 #include "transfer/firmware_image.h"
+#include "transfer/plc_control.h"
 
 namespace {
 
@@ -200,6 +201,22 @@ TEST_F(FlashFirmwareSim, RefusedConnectionGivesMinusTwoAfterTheStop) {
     EXPECT_EQ(progress.Steps(), (std::vector<int>{1, 2}));
     EXPECT_EQ(controller_->stats().stopRequests, 1u);
     EXPECT_TRUE(controller_->DownloadFrames().empty());
+}
+
+// The run's own look at the PLC and its own RUN, each on a port of its own: a stopped PLC is
+// seen and started again, and an absent controller answers nothing.
+TEST_F(FlashFirmwareSim, PlcStateIsReadAndRunRequestedOnItsOwnPorts) {
+    const platform::Ipv4 o = TestOctets();
+    EXPECT_FALSE(ReadPlcState(o[0], o[1], o[2], o[3]));
+    EXPECT_FALSE(RequestPlcRun(o[0], o[1], o[2], o[3]));
+    StartController();
+    ASSERT_TRUE(RequestPlcState(PlcAddress(o[0], o[1], o[2], o[3]), ADSSTATE_STOP));
+    EXPECT_EQ(ReadPlcState(o[0], o[1], o[2], o[3]), std::optional<uint16_t>(ADSSTATE_STOP));
+
+    EXPECT_TRUE(RequestPlcRun(o[0], o[1], o[2], o[3]));
+    EXPECT_EQ(ReadPlcState(o[0], o[1], o[2], o[3]), std::optional<uint16_t>(ADSSTATE_RUN));
+    EXPECT_EQ(controller_->PlcState(), ADSSTATE_RUN);
+    EXPECT_EQ(AdsClientOpenPortCountForTests(), 0u);
 }
 
 // A failure after the connection (here: no host name) must not leave the instrument stopped.
