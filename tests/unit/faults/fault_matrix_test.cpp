@@ -74,8 +74,8 @@ sim::Faults With(void (*set)(sim::Faults&)) {
 // Half a second at the scale of the run's shortened pauses and settle time.
 constexpr int kReadBackRestartMs = 500 / (kTestTimingDivisor * kTestSleepDivisor);
 // The events a run makes before its STOP: the version request and the registration of the
-// connect, nine parameter reads (the version comes with the connect) and the release.
-constexpr int kEventsBeforeStop = 12;
+// connect, ten parameter reads (the version comes with the connect) and the release.
+constexpr int kEventsBeforeStop = 13;
 
 const FaultCase kCases[] = {
     {.name = "NoFault"},

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -119,6 +120,8 @@ TEST_P(InterruptionSweep, EveryPointKeepsThePromise) {
         }
     }
     EXPECT_GT(runs, 0);
+    std::cout << runs << " runs of " << events << " events, " << eventsBeforeStop
+              << " before STOP\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(
