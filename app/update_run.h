@@ -22,45 +22,54 @@ inline constexpr int SETTLE_WAIT_COUNT = 8;
 inline constexpr std::chrono::milliseconds SETTLE_WAIT{200};
 // Before every transfer but the first, and between two looks for a restarting instrument.
 inline constexpr std::chrono::milliseconds FLASH_RETRY_PAUSE{1000};
-// A write refused while the instrument reports busy (state 2) is tried again after this pause,
-// at most this many times over the whole restore.
-inline constexpr std::chrono::milliseconds BUSY_WRITE_RETRY_PAUSE{1000};
-inline constexpr int MAX_BUSY_WRITE_RETRIES = 30;
-// Rounds of writing the parameters back and reading them again, until one reads back whole.
+// Rounds of writing the parameters back and confirming them, until one is confirmed.
 inline constexpr int MAX_RESTORE_ROUNDS = 3;
 
-// How long each phase of a run may take, on the steady clock. No Connect starts, no mailbox
-// exchange waits and no download goes on past its phase's end; what may still be under way
-// then is one ADS call (2 s: a status read, STOP, RUN, a send, the worker's last cycle) and
-// one pause between two looks (1 s).
+// How long each phase of a run may take, on the steady clock, and its pauses. No Connect
+// starts, no mailbox exchange waits, no download goes on and no transfer starts past its
+// phase's end; what may still be under way then is bounded by the device link's limits
+// (device/device_timing.h: ADS call 2 s, exchange 10 s, worker wait 10 s) and one pause.
 //
-// So the worst case of a whole run, whatever the instrument does (silent, refusing,
-// half-open, slow, accepting the download but never reading it), adds up as follows:
-//     save: connect, read every parameter           45 s + 2 s (a status read)
-//     release that session                          10 s + 2 s (the worker's last cycle)
-//     settle                                          1.6 s
-//     transfers and looks for the new firmware     120 s + 2 s (STOP or a send) + 2 s (RUN)
-//                                                        + 2 s (the worker) + 1 s (a pause)
-//     restore and read back, up to three rounds     75 s + 2 s (a status read)
-//                                                        + 2 s (the worker) + 1 s (a pause)
-//     release the last session                      10 s + 2 s (the worker's last cycle)
-//     ---------------------------------------------------------------------------------
-//     at most                                      279.6 s: four minutes and 40 seconds.
-// RunWorstCase() adds the same terms for the timings and device limits in force.
+// Ending a session costs at most its release (10 s), the wait for its worker (10 s) and
+// Shutdown's waits for the lock (12 ADS calls, 24 s): 44 s. So the worst case of a whole run,
+// whatever the instrument does (silent, refusing, half-open, slow, busy, restarting amid
+// anything), adds up as follows:
+//     save: connect, read, connect again after a drop    45 s + 2 s (a status read)
+//                                                             + 44 s (a session) + 1 s (a pause)
+//     release the saving session, settle                  44 s + 1.6 s
+//     transfers and looks for the new firmware          120 s + 10 s (a transfer begun: STOP,
+//                                                             connect, name, frame, RUN)
+//                                                             + 6 s (a look: PLC state, RUN,
+//                                                             status) + 44 s + 1 s
+//     restore, read back, confirm afresh                  75 s + 6 s + 2 x 44 s + 1.6 s + 2 s
+//     release the last session, and Shutdown             2 x 44 s
+//     --------------------------------------------------------------------------------------
+//     at most                                           579.2 s: nine minutes and 39 s.
+// Nearly half of it is sessions that do not end when asked; a run against an instrument that
+// answers at all ends far sooner. RunWorstCase() adds the same terms for the limits in force.
 struct RunTiming {
     std::chrono::milliseconds save{45000};
     std::chrono::milliseconds transfer{120000};
-    // After a complete transfer the instrument installs the image and restarts; it is looked
-    // for this long before the image is sent again.
+    // After a complete transfer the instrument installs the image and restarts; one that
+    // still shows its old firmware after this long, without having gone away, did not take it.
     std::chrono::milliseconds restartWait{90000};
     std::chrono::milliseconds restore{75000};
+    // Between two looks or transfers, and while a busy instrument refuses a write.
+    std::chrono::milliseconds pause{FLASH_RETRY_PAUSE};
+    // After a session is released, before the instrument is looked at again.
+    std::chrono::milliseconds settle{SETTLE_WAIT * SETTLE_WAIT_COUNT};
 
-    // Every limit divided by `divisor`, for tests against a simulated instrument.
+    // Every limit and pause divided by `divisor`, for tests against a simulated instrument.
     RunTiming Shortened(int divisor) const {
-        return {save / divisor, transfer / divisor, restartWait / divisor, restore / divisor};
+        return {save / divisor,    transfer / divisor, restartWait / divisor,
+                restore / divisor, pause / divisor,    settle / divisor};
     }
 };
 std::chrono::milliseconds RunWorstCase(const RunTiming& timing);
+
+// A failure text followed by the note that the saved parameters are kept, as a run that ended
+// after a complete transfer without a confirmed restore shows it.
+std::string WithValuesKept(const char* text);
 
 // What the run needs from the window that shows it. The wizard dialog implements it on
 // Windows; tests implement it with a stand-in window.

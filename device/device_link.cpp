@@ -62,6 +62,7 @@ void CDeviceLink::SetDeadline(std::chrono::steady_clock::time_point notAfter) {
 // the session's own; start the session and its worker; learn the firmware version through the
 // mailbox; register this host.
 int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
+    reached_ = false;
     if (!MayConnect()) {
         return 0;
     }
@@ -109,6 +110,7 @@ std::optional<int32_t> CDeviceLink::OpenCheckedPort(const AmsAddr& controller, A
             return std::nullopt;
         }
     }
+    reached_ = true;
     // Asked only now that the read has reached the controller: the port's address is then the
     // one this host talks to the controller from, the one the instrument can reach it at,
     // whatever the host name resolves to first on a PC with several networks.

@@ -25,6 +25,9 @@ public:
     // controller from. Refused while connected, and when this link's worker of an earlier
     // session, which still reads the session record, does not end within the worker wait.
     int16_t Connect(int octet1, int octet2, int octet3, int octet4);
+    // Whether the last Connect reached the controller: its status block was read, whatever
+    // failed after that. A Connect that did not reach it found nothing answering.
+    bool Reached() const { return reached_; }
     // Ends the session with a release request; -1 when ended or none was open, 0 when the
     // device did not answer (the session then stays open).
     int16_t Close();
@@ -74,5 +77,6 @@ private:
     bool WaitForEndingWorker();
 
     platform::WindowHandle notificationWindow_ = nullptr;
+    bool reached_ = false;
     std::shared_ptr<DeviceSession> session_;
 };

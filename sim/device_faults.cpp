@@ -15,6 +15,13 @@ void DeviceFaults::Set(const Faults& faults) {
     if (faults.loseRun != faults_.loseRun) {
         runsLost_ = 0;
     }
+    // Lifting a timed state ends the one under way, as a test that clears it expects.
+    if (faults.busyAfterRebootMs == 0 && faults.busyAfterCutMs == 0) {
+        busyUntil_ = {};
+    }
+    if (faults.notReadyAfterRebootMs == 0) {
+        notReadyUntil_ = {};
+    }
     faults_ = faults;
 }
 

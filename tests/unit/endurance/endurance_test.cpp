@@ -127,7 +127,8 @@ TEST_F(EnduranceTest, FiftyWholeUpdatesLeaveNothingBehind) {
     const auto updateOnce = [&](int run) {
         // Each run finds the old version again, so each one transfers.
         instrument_->SetFirmware(3, 1);
-        const RunResult result = RunWholeUpdate(address);
+        KeptParameters kept;
+        const RunResult result = RunWholeUpdate(address, kept);
         ASSERT_TRUE(result.ok) << "run " << run << ": " << result.message;
         ASSERT_GE(result.transfers, 1) << "run " << run;
         ASSERT_EQ(ReadCarried(*instrument_), parameters) << "run " << run;

@@ -24,16 +24,20 @@ void HarnessView::PumpPendingMessages() {
     platform::PumpAllMessages();
 }
 
-void GiveKnownParameters(sim::Controller& instrument) {
-    const std::array<float, 9> floats{-7.5f, 1.0e-6f,   -1.0f,  65535.25f, 0.0f,
-                                      3.75f, -0.03125f, 2.5e6f, 19.0f};
+void GiveKnownParameters(sim::Controller& instrument, KnownValues values) {
+    std::array<float, 9> floats{-7.5f, 1.0e-6f,   -1.0f,  65535.25f, 0.0f,
+                                3.75f, -0.03125f, 2.5e6f, 19.0f};
     for (int id = 0; id <= 8; ++id) {
         if (id != 4) {
-            instrument.SetFloatParameter(id, floats[static_cast<size_t>(id)]);
+            instrument.SetFloatParameter(id, values == KnownValues::kFactoryFloats
+                                                 ? sim::Controller::FactoryFloatParameter(id)
+                                                 : floats[static_cast<size_t>(id)]);
         }
     }
-    instrument.SetIntParameter(4, -321);
-    instrument.SetIntParameter(11, 7200001);
+    const bool edge = values == KnownValues::kIntegerEdges;
+    // Beyond a float's 24-bit mantissa, and the lowest 16-bit value.
+    instrument.SetIntParameter(4, edge ? -32768 : -321);
+    instrument.SetIntParameter(11, edge ? 16777217 : 7200001);
 }
 
 CarriedParameters ReadCarried(const sim::Controller& instrument) {
@@ -59,18 +63,32 @@ std::string Describe(const CarriedParameters& p) {
     return out.str();
 }
 
-RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, const RunTiming& timing,
-                         const LocalAddressSource& local) {
+device::DeviceTiming ShortenedDeviceTiming(int divisor, std::chrono::milliseconds exchangeLimit) {
+    device::DeviceTiming timing;
+    timing.adsCallTimeout /= divisor;
+    timing.exchangeTimeLimit = exchangeLimit;
+    timing.workerEndWait /= divisor;
+    timing.flashQuietLimit /= divisor;
+    timing.flashDownloadLimit /= divisor;
+    return timing;
+}
+
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
+                         const RunTiming& timing, const LocalAddressSource& local,
+                         const std::function<void()>& beforeEachTransfer) {
     HarnessView view(address);
     RunResult result;
     UpdateRunOptions options;
-    options.flash = [&result, &local](int a, int b, int c, int d, auto notAfter) {
+    options.flash = [&](int a, int b, int c, int d, auto notAfter) {
+        if (beforeEachTransfer) {
+            beforeEachTransfer();
+        }
         ++result.transfers;
         return FlashFirmware(a, b, c, d, local, notAfter);
     };
     options.timing = timing;
     const auto start = std::chrono::steady_clock::now();
-    result.ok = RunUpdate(view, options);
+    result.ok = RunUpdate(view, kept, options);
     result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     if (!view.Messages().empty()) {

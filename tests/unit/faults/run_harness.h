@@ -6,11 +6,13 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/update_run.h"
+#include "device/device_timing.h"
 #include "platform/window_message.h"
 #include "sim/controller.h"
 #include "transfer/flash_firmware.h"
@@ -53,8 +55,10 @@ struct CarriedParameters {
 };
 
 // Gives the instrument values unlike both its initial and its factory values, a valid -1.0
-// among them, so a lost, a reset or a garbled value shows.
-void GiveKnownParameters(sim::Controller& instrument);
+// among them, so a lost, a reset or a garbled value shows. kIntegerEdges: integers no float
+// holds exactly; kFactoryFloats: only the integers differ from the factory values.
+enum class KnownValues { kTypical, kIntegerEdges, kFactoryFloats };
+void GiveKnownParameters(sim::Controller& instrument, KnownValues values = KnownValues::kTypical);
 CarriedParameters ReadCarried(const sim::Controller& instrument);
 std::string Describe(const CarriedParameters& p);
 
@@ -66,14 +70,21 @@ struct RunResult {
     std::chrono::milliseconds elapsed{0};
 };
 
-// The run's phase limits as the tests shorten them.
+// The run's phase limits and pauses as the tests shorten them, and how much shorter again the
+// pauses really sleep.
 inline constexpr int kTestTimingDivisor = 20;
+inline constexpr int kTestSleepDivisor = 2;
+
+// Every limit of the device link and the flash divided by `divisor`, the exchange limit set
+// apart: what the run's worst case adds up, shortened alike with the run's own phases.
+device::DeviceTiming ShortenedDeviceTiming(int divisor, std::chrono::milliseconds exchangeLimit);
 
 // One whole update against the instrument at `address`, through FlashFirmware with `local` as
-// its host-name look-up, counting the transfers and timing it. The caller installs the
-// shortened sleeper.
-RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address,
+// its host-name look-up, counting the transfers and timing it, with what the wizard keeps
+// between runs in `kept`. The caller installs the shortened sleeper.
+RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
                          const RunTiming& timing = RunTiming{}.Shortened(kTestTimingDivisor),
-                         const LocalAddressSource& local = SystemLocalAddressSource());
+                         const LocalAddressSource& local = SystemLocalAddressSource(),
+                         const std::function<void()>& beforeEachTransfer = {});
 
 }  // namespace corvane::test

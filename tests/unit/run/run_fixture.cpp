@@ -129,7 +129,7 @@ bool UpdateRunTest::Run(RecordingView& view) {
         return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
     };
     options.timing = RunTiming{}.Shortened(timingDivisor_);
-    return RunUpdate(view, options);
+    return RunUpdate(view, kept_, options);
 }
 
 UpdateRunTest::Parameters UpdateRunTest::ReadInstrument() const {

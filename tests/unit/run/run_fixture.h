@@ -87,6 +87,8 @@ protected:
     Parameters ReadInstrument() const;
 
     sim::Options options_;
+    // What the wizard keeps between runs, as the dialog holds it.
+    KeptParameters kept_;
     std::unique_ptr<sim::Controller> instrument_;
     std::atomic<int> transfers_{0};
     // Total of the fixed waits that the run asked for, at full length.
