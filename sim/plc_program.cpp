@@ -154,6 +154,9 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
     if (!AnswerCommand(command, response, stats, event)) {
         return 0;
     }
+    if (code == kCmdSetParameter && StateWord(faults, now) == 0) {
+        ++stats.writesWhileNotReady;
+    }
     std::copy(response.begin(), response.end(), memory.begin() + kResponseBlockOffset);
     answeredCode_ = code;
     answeredSequence_ = sequence;

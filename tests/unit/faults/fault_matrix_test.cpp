@@ -211,6 +211,15 @@ const FaultCase kCases[] = {
      }),
      .minTransfers = 2,
      .maxTransfers = 2},
+    // The same, busy for good: no STOP while busy, no transfer after the phase's end, and
+    // nothing changed.
+    {.name = "BusyForGoodBeforeARetransfer",
+     .faults = With([](sim::Faults& f) {
+         f.cutAt = kEventsBeforeStop + 1 + 10;
+         f.busyAfterCutMs = 600000;
+     }),
+     .texts = {TEXT_UNKNOWN_ERROR},
+     .newFirmware = false},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;
@@ -367,8 +376,10 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     if (succeeds) {
         EXPECT_EQ(stats.lastRegisteredHost, facing ? facing : AddressFacing(TestOctets()));
     }
-    // A busy instrument is never stopped, and no image is installed twice.
+    // A busy instrument is never stopped, one that is not ready is not written to, and no
+    // image is installed twice.
     EXPECT_EQ(stats.stopsWhileBusy, 0u);
+    EXPECT_EQ(stats.writesWhileNotReady, 0u);
     EXPECT_LE(stats.imagesInstalled, 1u);
     // A run that ended before its transfer never touched the PLC or the download.
     if (result.transfers == 0) {

@@ -100,6 +100,7 @@ TEST_P(InterruptionSweep, EveryPointKeepsThePromise) {
         EXPECT_TRUE(SettledRunning(*instrument)) << "the PLC was left stopped";
         EXPECT_LE(instrument->stats().imagesInstalled, 1u) << "installed twice";
         EXPECT_EQ(instrument->stats().stopsWhileBusy, 0u);
+        EXPECT_EQ(instrument->stats().writesWhileNotReady, 0u);
         if (k <= eventsBeforeStop) {
             EXPECT_TRUE(result.ok) << "a single interruption before STOP: " << result.message;
         }

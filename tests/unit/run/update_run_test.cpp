@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -87,7 +88,25 @@ INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
 class UpdatableVersionTest : public UpdateRunTest,
                              public ::testing::WithParamInterface<std::pair<uint8_t, uint8_t>> {};
 
+// The parameter ids of the instrument's mailbox events, `kind` "get" or "set", in order.
+std::vector<int> ParameterIds(const std::vector<std::string>& lines, const std::string& kind) {
+    const std::string prefix = "mailbox: " + kind + " parameter ";
+    std::vector<int> ids;
+    for (const std::string& line : lines) {
+        if (line.rfind(prefix, 0) == 0) {
+            ids.push_back(std::stoi(line.substr(prefix.size())));
+        }
+    }
+    return ids;
+}
+
 TEST_P(UpdatableVersionTest, FlashesOnceAndRestoresEveryParameter) {
+    std::mutex linesMutex;
+    std::vector<std::string> lines;
+    options_.onEvent = [&](const std::string& line) {
+        std::lock_guard lock(linesMutex);
+        lines.push_back(line);
+    };
     sim::Controller& instrument = StartInstrument(GetParam().first, GetParam().second);
     const Parameters before = ReadInstrument();
     RecordingView view(TestOctets());
@@ -106,6 +125,14 @@ TEST_P(UpdatableVersionTest, FlashesOnceAndRestoresEveryParameter) {
     // the float -1.0 and both integer parameters included.
     EXPECT_EQ(ReadInstrument(), before);
     EXPECT_EQ(instrument.FloatParameter(2), -1.0f);
+    // The instrument's order: the version with the connect, then the saved parameters; the
+    // writes in the same order, each write once.
+    const std::vector<int> order{0, 1, 2, 3, 6, 5, 7, 8, 11, 4};
+    std::lock_guard lock(linesMutex);
+    const std::vector<int> reads = ParameterIds(lines, "get");
+    ASSERT_GE(reads.size(), 11u);
+    EXPECT_EQ(std::vector<int>(reads.begin() + 1, reads.begin() + 11), order);
+    EXPECT_EQ(ParameterIds(lines, "set"), order);
     // Every session was released: the saving one, the restoring one, and the one that
     // confirmed the values afresh.
     EXPECT_EQ(stats.mailboxAnswered.at(kRelease), 3u);
