@@ -172,6 +172,11 @@ bool UpdateRun::UpdateAndRestore() {
     if (TransferUntilNewFirmware(Clock::now() + timing_.transfer) != Transfer::kInstalled) {
         return FailKeeping(TEXT_UNKNOWN_ERROR);
     }
+    return RestoreThenFinish();
+}
+
+// Success only once every value is confirmed on the instrument; then nothing is kept.
+bool UpdateRun::RestoreThenFinish() {
     if (!RestoreAndConfirm(Clock::now() + timing_.restore)) {
         return FailKeeping(TEXT_RESTORE_FAILED);
     }
@@ -189,13 +194,7 @@ bool UpdateRun::ResumeKeptRestore() {
         saved_[k] = kept_.values[k].second;
     }
     view_.SetProgressPosition(POSITION_FIRST_RESTORED);
-    if (!RestoreAndConfirm(Clock::now() + timing_.restore)) {
-        return FailKeeping(TEXT_RESTORE_FAILED);
-    }
-    kept_.Clear();
-    ReleaseSession();
-    view_.SetProgressPosition(PROGRESS_RANGE_MAX);
-    return true;
+    return RestoreThenFinish();
 }
 
 bool UpdateRun::Run() {
@@ -240,7 +239,7 @@ bool UpdateRun::Run() {
 }  // namespace run
 
 std::string WithValuesKept(const char* text) {
-    return std::string(text) + "\n" + TEXT_VALUES_KEPT;
+    return std::string(text) + " " + TEXT_VALUES_KEPT;
 }
 
 std::chrono::milliseconds RunWorstCase(const RunTiming& timing) {

@@ -43,8 +43,10 @@ bool UpdateRun::ReadsBackAsSaved() {
 bool UpdateRun::RestoreRound(Clock::time_point end) {
     bool allWritten = true;
     for (size_t k = 0; k < kRestoredCount; ++k) {
-        // Every write is attempted, also after one has failed: each restored value counts.
-        allWritten = WriteBack(kRestoreOrder[k], saved_[k], end) && allWritten;
+        // Every write is attempted, also after one has failed: each restored value counts. But
+        // none goes out once the phase is over: the run is about to say it failed.
+        allWritten =
+            Clock::now() < end && WriteBack(kRestoreOrder[k], saved_[k], end) && allWritten;
         view_.SetProgressPosition(PositionAfterWrite(k));
     }
     return allWritten && ReadsBackAsSaved() && link_.GetState() > 0;

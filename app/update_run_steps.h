@@ -50,6 +50,7 @@ private:
     const char* Verdict() const;
     bool UpdateAndRestore();
     bool ResumeKeptRestore();
+    bool RestoreThenFinish();
     void KeepSaved();
     void EnterPhase(Clock::time_point end);
     void EndSession(Clock::time_point releaseEnd);

@@ -45,9 +45,9 @@ inline constexpr const char* TEXT_RESTORE_FAILED =
 
 // Added to the failure text when the run ended after a complete transfer without a confirmed
 // restore: the wizard keeps what it saved, and a new run to the same instrument restores it.
+// Short enough that the failure text and it fit the result page's three lines.
 inline constexpr const char* TEXT_VALUES_KEPT =
-    "The wizard keeps your Corvane's saved parameters while it is open. Press Back, then Next "
-    "to restore them.";
+    "Your parameters are kept while the wizard is open: press Back, then Next to restore them.";
 // Asked before the wizard closes with kept parameters not yet restored; the list of them
 // follows it, then kFinishKeptQuestionEnd.
 inline constexpr const char* kFinishKeptQuestion =

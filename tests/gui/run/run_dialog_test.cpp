@@ -34,6 +34,19 @@ using std::chrono::milliseconds;
 class RunWizard : public CKestrupDlg {
 public:
     uint8_t Page() const { return m_nPage; }
+    // Whether the main label's whole text fits its lines, drawn in its own font.
+    bool MessageFits() {
+        RECT client{};
+        ::GetClientRect(m_lblMessage.GetSafeHwnd(), &client);
+        RECT needed = client;
+        HDC dc = ::GetDC(m_lblMessage.GetSafeHwnd());
+        const HGDIOBJ old = ::SelectObject(dc, m_lblMessage.GetLabelFont());
+        const std::string text = WindowText(m_lblMessage.GetSafeHwnd());
+        ::DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(m_lblMessage.GetSafeHwnd(), dc);
+        return needed.bottom <= client.bottom && needed.right <= client.right;
+    }
 };
 
 struct ControlState {
@@ -347,7 +360,9 @@ TEST_F(RunDialogTest, ValuesKeptFromAFailedRestoreAreAskedForAndRestoredByTheNex
 
     ASSERT_EQ(wizard_.Page(), CKestrupDlg::PAGE_RESULT);
     const std::string failure = Text(IDC_MESSAGE);
-    EXPECT_TRUE(failure.ends_with(TEXT_VALUES_KEPT)) << failure;
+    EXPECT_EQ(failure, WithValuesKept(TEXT_RESTORE_FAILED));
+    // All of it shows: what happened, and how to put the values back.
+    EXPECT_TRUE(wizard_.MessageFits()) << failure;
     // Finish, Escape, and Cancel once back on the address page each ask first; No stays.
     boxes_.reset();
     MessageBoxWatcher asked(wizard_.GetSafeHwnd(), IDNO);
