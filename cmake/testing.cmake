@@ -78,4 +78,9 @@ function(corvane_add_fuzzer name)
                        '$<TARGET_FILE:${name}>' -max_total_time=${ARG_SECONDS} \
                        -rss_limit_mb=1024 -max_len=${ARG_MAX_LEN} '${work}'")
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 120)
+    # scripts/test builds only the fuzzers and what they link, not the whole tree again.
+    if(NOT TARGET corvane_fuzzers)
+        add_custom_target(corvane_fuzzers)
+    endif()
+    add_dependencies(corvane_fuzzers ${name})
 endfunction()
