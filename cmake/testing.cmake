@@ -13,8 +13,9 @@ endif()
 # names it (a parameterised case is INSTANTIATION/Suite.Test/PARAM), so `ctest -R` and
 # `--gtest_filter` take the same names. Windows executables are discovered and run through the
 # Wine emulator at test time.
-# LABELS: unit (every native configuration), slow (long rows and sweeps: the plain native
-# configuration only, the sanitizer stages run -L unit -LE slow), endurance, gui (Windows).
+# LABELS: unit (every native configuration and Wine), slow (long rows and sweeps: the plain
+# native configuration only; the sanitizer and Windows unit runs take -L unit -LE slow),
+# endurance, gui (Windows).
 # SANITIZERS: the sanitizer builds whose findings the suite can give (default both). A suite
 # whose code runs no second thread leaves out "thread": the ThreadSanitizer build then neither
 # builds nor registers it.
