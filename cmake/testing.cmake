@@ -1,18 +1,58 @@
-# corvane_add_gtest(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
-# One GoogleTest executable; every TEST becomes its own CTest entry. Windows
-# executables are discovered and run through the Wine emulator at test time.
+# Which sanitizer this build carries, from its flags: "address", "thread" or empty.
+if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=[^ ]*thread")
+    set(CORVANE_SANITIZER thread)
+elseif(CMAKE_CXX_FLAGS MATCHES "-fsanitize=[^ ]*address")
+    set(CORVANE_SANITIZER address)
+else()
+    set(CORVANE_SANITIZER "")
+endif()
+
+# corvane_add_gtest(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>]
+#                   [SANITIZERS <address|thread>...])
+# One GoogleTest executable; every TEST becomes its own CTest entry, named exactly as GoogleTest
+# names it (a parameterised case is INSTANTIATION/Suite.Test/PARAM), so `ctest -R` and
+# `--gtest_filter` take the same names. Windows executables are discovered and run through the
+# Wine emulator at test time.
+# LABELS: unit (every native configuration and Wine), slow (long rows and sweeps: the plain
+# native configuration only; the sanitizer and Windows unit runs take -L unit -LE slow),
+# endurance, gui (Windows).
+# SANITIZERS: the sanitizer builds whose findings the suite can give (default both). A suite
+# whose code runs no second thread leaves out "thread": the ThreadSanitizer build then neither
+# builds nor registers it.
 function(corvane_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;SANITIZERS" ${ARGN})
+    if(NOT DEFINED ARG_SANITIZERS)
+        set(ARG_SANITIZERS address thread)
+    endif()
+    set(judged ON)
+    if(CORVANE_SANITIZER AND NOT CORVANE_SANITIZER IN_LIST ARG_SANITIZERS)
+        set(judged OFF)
+    endif()
+    if(judged)
+        add_executable(${name} ${ARG_SOURCES})
+    else()
+        # Kept as a target so that the suite's own settings still apply; never built or run.
+        add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
+    endif()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} corvane_test_support GTest::gtest_main GTest::gtest)
     corvane_warnings(${name})
     if(WIN32)
         target_link_options(${name} PRIVATE -mconsole)
     endif()
+    if(NOT judged)
+        return()
+    endif()
+    # Long suites start first, so that two CTest jobs end together (a first run has no timings).
+    set(cost 1)
+    if("slow" IN_LIST ARG_LABELS OR "endurance" IN_LIST ARG_LABELS)
+        set(cost 1000)
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
-        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+        NO_PRETTY_TYPES
+        NO_PRETTY_VALUES
+        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300 COST ${cost})
 endfunction()
 
 # corvane_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>
@@ -39,4 +79,9 @@ function(corvane_add_fuzzer name)
                        '$<TARGET_FILE:${name}>' -max_total_time=${ARG_SECONDS} \
                        -rss_limit_mb=1024 -max_len=${ARG_MAX_LEN} '${work}'")
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 120)
+    # scripts/test builds only the fuzzers and what they link, not the whole tree again.
+    if(NOT TARGET corvane_fuzzers)
+        add_custom_target(corvane_fuzzers)
+    endif()
+    add_dependencies(corvane_fuzzers ${name})
 endfunction()

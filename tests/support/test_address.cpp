@@ -42,6 +42,8 @@ std::string FormatOctets(const std::array<uint8_t, 4>& o) {
            std::to_string(o[3]);
 }
 
-std::string TestAddress(unsigned k) { return FormatOctets(TestOctets(k)); }
+std::string TestAddress(unsigned k) {
+    return FormatOctets(TestOctets(k));
+}
 
 }  // namespace corvane::test

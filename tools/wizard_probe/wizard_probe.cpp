@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (argc == 2 && std::strcmp(argv[1], "state") == 0) {
-        const LRESULT position = ::SendMessageA(::GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0);
+        const LRESULT position =
+            ::SendMessageA(::GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0);
         const BOOL nextEnabled = ::IsWindowEnabled(::GetDlgItem(dialog, IDC_NEXT));
         std::printf("%s\t%s\t%ld\t%d\n", ControlText(dialog, IDC_TITLE).c_str(),
                     ControlText(dialog, IDC_MESSAGE).c_str(), static_cast<long>(position),

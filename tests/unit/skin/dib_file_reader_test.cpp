@@ -144,7 +144,8 @@ const MalformedCase kMalformed[] = {
          s.tableEntries = 256;
      }),
      0, DibReadError::kUnsupportedCompression},
-    {"Jpeg", With([](BmpLayout& s) { s.compression = 4; }), 0, DibReadError::kUnsupportedCompression},
+    {"Jpeg", With([](BmpLayout& s) { s.compression = 4; }), 0,
+     DibReadError::kUnsupportedCompression},
     {"BitfieldsAt24Bits", With([](BmpLayout& s) { s.compression = 3; }), 0,
      DibReadError::kUnsupportedCompression},
     {"MoreColoursThanEightBitsHold", With([](BmpLayout& s) {
