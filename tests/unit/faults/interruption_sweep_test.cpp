@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "ads/ads_client_testing.h"
 #include "device/device_timing.h"
@@ -26,12 +27,8 @@ using std::chrono::milliseconds;
 enum class Interruption { kCut, kRestart };
 constexpr int kShards = 8;
 
-struct Shard {
-    Interruption interruption;
-    int shard;
-};
-
-class InterruptionSweep : public ::testing::TestWithParam<Shard> {
+// Each shard takes every kShards-th event, so the shards run side by side.
+class InterruptionSweep : public ::testing::TestWithParam<std::tuple<Interruption, int>> {
 protected:
     void SetUp() override {
         AdsClientResetForTests();
@@ -84,10 +81,11 @@ TEST_P(InterruptionSweep, EveryPointKeepsThePromise) {
     }
     ASSERT_GT(eventsBeforeStop, 0u);
     int runs = 0;
-    for (uint64_t k = 1 + static_cast<uint64_t>(GetParam().shard); k <= events; k += kShards) {
+    const auto [interruption, shard] = GetParam();
+    for (uint64_t k = 1 + static_cast<uint64_t>(shard); k <= events; k += kShards) {
         SCOPED_TRACE("interrupted at event " + std::to_string(k));
         sim::Faults faults;
-        (GetParam().interruption == Interruption::kCut ? faults.cutAt : faults.restartAt) =
+        (interruption == Interruption::kCut ? faults.cutAt : faults.restartAt) =
             static_cast<int>(k);
         auto instrument = Instrument(faults, static_cast<unsigned>(k));
         const CarriedParameters before = ReadCarried(*instrument);
@@ -127,17 +125,11 @@ TEST_P(InterruptionSweep, EveryPointKeepsThePromise) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sweep, InterruptionSweep,
-    ::testing::Values(Shard{Interruption::kCut, 0}, Shard{Interruption::kCut, 1},
-                      Shard{Interruption::kCut, 2}, Shard{Interruption::kCut, 3},
-                      Shard{Interruption::kCut, 4}, Shard{Interruption::kCut, 5},
-                      Shard{Interruption::kCut, 6}, Shard{Interruption::kCut, 7},
-                      Shard{Interruption::kRestart, 0}, Shard{Interruption::kRestart, 1},
-                      Shard{Interruption::kRestart, 2}, Shard{Interruption::kRestart, 3},
-                      Shard{Interruption::kRestart, 4}, Shard{Interruption::kRestart, 5},
-                      Shard{Interruption::kRestart, 6}, Shard{Interruption::kRestart, 7}),
-    [](const ::testing::TestParamInfo<Shard>& shard) {
-        return std::string(shard.param.interruption == Interruption::kCut ? "Cut" : "Restart") +
-               std::to_string(shard.param.shard);
+    ::testing::Combine(::testing::Values(Interruption::kCut, Interruption::kRestart),
+                       ::testing::Range(0, kShards)),
+    [](const auto& p) {
+        return std::string(std::get<0>(p.param) == Interruption::kCut ? "Cut" : "Restart") +
+               std::to_string(std::get<1>(p.param));
     });
 
 }  // namespace
