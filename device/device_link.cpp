@@ -38,22 +38,22 @@ CDeviceLink::~CDeviceLink() {
         Shutdown();
     }
     // A worker let go after a timed-out wait keeps the session but must not reach this link.
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     session_->owner = nullptr;
 }
 
 void CDeviceLink::SetNotificationWindow(platform::WindowHandle window) {
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     notificationWindow_ = window;
 }
 
 platform::WindowHandle CDeviceLink::NotificationWindow() const {
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     return notificationWindow_;
 }
 
 void CDeviceLink::SetDeadline(std::chrono::steady_clock::time_point notAfter) {
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     session_->exchangeDeadline = notAfter;
 }
 
@@ -83,7 +83,7 @@ int16_t CDeviceLink::Connect(int octet1, int octet2, int octet3, int octet4) {
 
 bool CDeviceLink::MayConnect() {
     {
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         if (session_->connected || std::chrono::steady_clock::now() >= session_->exchangeDeadline) {
             return false;
         }
@@ -102,7 +102,7 @@ std::optional<int32_t> CDeviceLink::OpenCheckedPort(const AmsAddr& controller, A
     // worker's to keep.
     device::StatusBlock status{};
     {
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         if (AdsSyncReadReqEx(port, &controller, device::kPlcMemoryIndexGroup,
                              device::kStatusBlockOffset, static_cast<uint32_t>(status.size()),
                              status.data()) != ADSERR_NOERR) {
@@ -129,7 +129,7 @@ std::optional<int32_t> CDeviceLink::OpenCheckedPort(const AmsAddr& controller, A
 bool CDeviceLink::StartSession(const AmsAddr& controller, int32_t port) {
     DeviceSession& s = *session_;
     {
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         s.controllerAddress = controller;
         s.port = port;
         s.connected = true;
@@ -138,7 +138,7 @@ bool CDeviceLink::StartSession(const AmsAddr& controller, int32_t port) {
         return true;
     }
     // Without a worker nothing would ever carry a request: undo the session at once.
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     s.connected = false;
     s.port = 0;
     AdsPortCloseEx(port);
@@ -152,13 +152,13 @@ bool CDeviceLink::LearnFirmwareVersion() {
     if (ExchangeCommand(s, version) != -1) {
         // The worker sees the cleared flag, ends and closes the port; the port stays recorded
         // for the next Close.
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         s.connected = false;
         return false;
     }
     const float firmwareVersion = device::FirmwareVersion(version[device::kRecordValueOffset],
                                                           version[device::kRecordValueOffset + 1]);
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     s.firmwareVersion = firmwareVersion;
     return true;
 }
@@ -174,7 +174,7 @@ bool CDeviceLink::WaitForEndingWorker() {
 }
 
 void CDeviceLink::AbandonPort(int32_t port) {
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     AdsPortCloseEx(port);
 }
 
@@ -183,14 +183,14 @@ int16_t CDeviceLink::Close() {
     bool connected = false;
     int32_t port = 0;
     {
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         connected = s.connected;
         port = s.port;
     }
     if (!connected) {
         if (port != 0) {
             AdsPortCloseEx(port);
-            std::lock_guard lock(DeviceLock);
+            const auto lock = device::LockMovingQueue();
             s.port = 0;
         }
         return -1;
@@ -200,7 +200,7 @@ int16_t CDeviceLink::Close() {
     if (ExchangeCommand(s, release) != -1) {
         return 0;
     }
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     s.controllerAddress.netId = AmsNetId{};
     s.firmwareVersion = 0.0f;
     s.connected = false;
@@ -216,7 +216,7 @@ void CDeviceLink::Shutdown() {
         // The device did not take the release. The link is going away all the same, so the
         // session ends on this side: its worker stops and closes the port instead of polling
         // on for nobody.
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         s.connected = false;
     }
     if (s.worker.Started() && !WaitForEndingWorker()) {
@@ -229,7 +229,7 @@ void CDeviceLink::Shutdown() {
 }
 
 int16_t CDeviceLink::GetState() {
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     return session_->connected ? device::StateWord(session_->statusBlock) : int16_t{-1};
 }
 
@@ -251,7 +251,7 @@ int16_t CDeviceLink::TryGetParameterExact(int16_t id, device::ExactValue& value)
     DeviceSession& s = *session_;
     if (id == PARAM_FIRMWARE_VERSION) {
         // Kept from Connect; the device is not asked again.
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         if (!s.connected) {
             return 0;
         }
@@ -282,7 +282,7 @@ int16_t CDeviceLink::SetParameterExact(int16_t id, const device::ExactValue& val
     bool connected = false;
     device::StatusBlock status{};
     {
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         connected = s.connected;
         status = s.statusBlock;
     }

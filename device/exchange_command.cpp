@@ -28,7 +28,7 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
     bool connected = false;
     auto deadline = std::chrono::steady_clock::time_point::max();
     {
-        std::lock_guard lock(DeviceLock);
+        const auto lock = device::LockMovingQueue();
         deadline = session.exchangeDeadline;
         previousAnswerSequence = device::RecordSequence(session.responseBlock);
         connected = session.connected;
@@ -52,7 +52,7 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
     const auto giveUp = deadline - start < limit ? deadline : start + limit;
     const bool answered = device::WaitMovingQueue(
         [&] {
-            std::lock_guard lock(DeviceLock);
+            const auto lock = device::LockMovingQueue();
             const uint16_t answerCode = device::RecordCode(session.responseBlock);
             const uint32_t answerSequence = device::RecordSequence(session.responseBlock);
             // A device that does not count answers with 0; an unchanged number is the answer
@@ -66,7 +66,7 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
         return 0;
     }
 
-    std::lock_guard lock(DeviceLock);
+    const auto lock = device::LockMovingQueue();
     record = session.responseBlock;
     return -1;
 }

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "device/device_lock.h"
 #include "device/device_timing.h"
 #include "platform/window_message.h"
 
@@ -21,6 +22,13 @@ bool WaitMovingQueue(const std::function<bool()>& done,
         }
         std::this_thread::sleep_for(kPollPause);
     }
+}
+
+std::unique_lock<std::mutex> LockMovingQueue() {
+    std::unique_lock lock(DeviceLock, std::defer_lock);
+    WaitMovingQueue([&lock] { return lock.try_lock(); },
+                    std::chrono::steady_clock::time_point::max());
+    return lock;
 }
 
 }  // namespace device

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 
 namespace device {
 
@@ -11,5 +12,9 @@ namespace device {
 // holds or `giveUp` has passed (measured on the monotonic clock). True when it held in time.
 bool WaitMovingQueue(const std::function<bool()>& done,
                      std::chrono::steady_clock::time_point giveUp);
+
+// Takes DeviceLock on the user-interface thread. The polling worker holds it for the length of
+// an ADS call (up to the call's time-out); meanwhile the thread's window messages keep moving.
+std::unique_lock<std::mutex> LockMovingQueue();
 
 }  // namespace device

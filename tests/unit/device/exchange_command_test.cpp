@@ -230,4 +230,30 @@ TEST_F(ExchangeCommandTest, WindowMessagesAreHandledWhileWaiting) {
     corvane::test::DestroyRecordingWindow(ui);
 }
 
+TEST_F(ExchangeCommandTest, WindowMessagesAreHandledWhileTheWorkerHoldsTheLock) {
+    std::atomic<bool> handled{false};
+    const platform::WindowHandle ui = corvane::test::CreateRecordingWindow(
+        [&handled](const platform::WindowMessage&) { handled.store(true); });
+    ASSERT_TRUE(platform::PostWindowMessage(ui, 0x400, 0, 0));
+    // The worker, in an ADS call, lets go only once the caller's thread has dispatched the
+    // message, which it can do only while it waits for the lock (or the bound passes).
+    std::atomic<bool> held{false};
+    std::thread worker([&] {
+        std::lock_guard lock(DeviceLock);
+        held.store(true);
+        const auto bound = std::chrono::steady_clock::now() + 5s;
+        while (!handled.load() && std::chrono::steady_clock::now() < bound) {
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    while (!held.load()) {
+        std::this_thread::yield();
+    }
+    MailboxRecord request = Record(CMD_GET_PARAMETER, 0);
+    EXPECT_EQ(ExchangeCommand(session_, request), 0);  // not connected, once it has the lock
+    EXPECT_TRUE(handled.load());
+    worker.join();
+    corvane::test::DestroyRecordingWindow(ui);
+}
+
 }  // namespace
