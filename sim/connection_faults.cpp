@@ -63,16 +63,12 @@ Verdict Route(const Faults& faults, const StreamFrame& frame, StreamCounts&) {
 
 Verdict DropAfterReads(const Faults& faults, const StreamFrame& frame, StreamCounts& counts) {
     const auto command = CommandWritten(frame);
-    if (!command || command->first != kCmdGetParameter ||
-        counts.lastCommandSequence == command->second) {
+    const int reads = counts.commands[kCmdGetParameter];
+    if (!command || command->first != kCmdGetParameter || faults.dropAfterReads <= 0 ||
+        reads <= faults.dropAfterReads) {
         return {};
     }
-    counts.lastCommandSequence = command->second;
-    ++counts.parameterReads;
-    if (faults.dropAfterReads > 0 && counts.parameterReads > faults.dropAfterReads) {
-        return {Act::kClose, "dropped at parameter read " + std::to_string(counts.parameterReads)};
-    }
-    return {};
+    return {Act::kClose, "dropped at parameter read " + std::to_string(reads)};
 }
 
 milliseconds Delay(const Faults& faults, const StreamFrame&, FrameOutcome&) {
@@ -139,6 +135,11 @@ constexpr auto kConnectionFaults = std::to_array<ConnectionFault>({
 }  // namespace
 
 Verdict FilterRequest(const Faults& faults, const StreamFrame& frame, StreamCounts& counts) {
+    if (const auto command = CommandWritten(frame);
+        command && counts.lastCommandSequence != command->second) {
+        counts.lastCommandSequence = command->second;
+        ++counts.commands[command->first];
+    }
     for (const auto& fault : kConnectionFaults) {
         if (fault.request == nullptr) {
             continue;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,9 +30,11 @@ struct StreamFrame {
 
 // What one connection has seen so far.
 struct StreamCounts {
-    int requests = 0;        // frames answered
-    int downloads = 0;       // download frames among them
-    int parameterReads = 0;  // new parameter-read commands written on it
+    int requests = 0;   // frames answered
+    int downloads = 0;  // download frames among them
+    // New mailbox commands written on it, by code, counted before any filter looks: a filter
+    // that counts commands needs nothing of its own here.
+    std::map<uint16_t, int> commands;
     std::optional<uint32_t> lastCommandSequence;
     bool downloadOpen = false;  // download frames since the last closing commands
 };

@@ -53,6 +53,8 @@ struct Faults {
     // A router with this one route: only frames from this source NetId, on a connection from
     // its first four octets, are served; the rest is dropped unanswered (none set = serve all).
     std::optional<AmsNetId> route{};
+
+    bool operator==(const Faults&) const = default;
 };
 
 struct Options {

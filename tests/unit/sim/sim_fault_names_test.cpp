@@ -1,56 +1,43 @@
 // Fault names and the program's address and version arguments.
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "sim/fault_names.h"
 
 namespace {
 
+// Every fault the help lists is taken by its name and switches a field of its own: the list is
+// the one table's, so a new row is covered without a line here.
 TEST(SimFaultNames, EveryFaultIsReachableByName) {
+    std::istringstream help(sim::FaultHelp());
+    std::vector<sim::Faults> applied;
+    for (std::string line; std::getline(help, line);) {
+        std::string setting = line.substr(2, line.find(' ', 2) - 2);
+        if (setting.ends_with("=N")) {
+            setting.replace(setting.size() - 1, 1, "3");
+        } else if (setting.ends_with("=A.B.C.D.1.1")) {
+            setting = setting.substr(0, setting.find('=')) + "=10.99.0.5.1.1";
+        }
+        sim::Faults f;
+        std::string error;
+        EXPECT_TRUE(sim::ApplyFault(setting, f, error)) << setting << ": " << error;
+        EXPECT_NE(f, sim::Faults{}) << setting << " changed nothing";
+        for (const sim::Faults& other : applied) {
+            EXPECT_NE(f, other) << setting << " sets the field of another fault";
+        }
+        applied.push_back(f);
+    }
+    EXPECT_GE(applied.size(), 25u);
     sim::Faults f;
     std::string error;
-    for (const char* setting : {"refuse-connect",
-                                "status-error",
-                                "mailbox-silent",
-                                "release-silent",
-                                "register-silent",
-                                "busy",
-                                "drop-after=3",
-                                "delay-ms=250",
-                                "download-silent",
-                                "download-error",
-                                "download-drop-after=7",
-                                "reject-image",
-                                "never-return",
-                                "busy-after-reboot-ms=900",
-                                "install-ms=4000",
-                                "reboot-after-writes=2",
-                                "stall-download=5",
-                                "route=10.99.0.5.1.1",
-                                "drop-after-reads=3",
-                                "cut-at=12",
-                                "restart-at=13",
-                                "not-ready-after-reboot-ms=400",
-                                "lose-run=1",
-                                "restart-after-readback-ms=600",
-                                "busy-after-cut-ms=700"}) {
-        EXPECT_TRUE(sim::ApplyFault(setting, f, error)) << setting << ": " << error;
-    }
-    EXPECT_TRUE(f.refuseConnect && f.statusError && f.mailboxSilent && f.releaseSilent &&
-                f.registerSilent && f.busy && f.downloadSilent && f.downloadError &&
-                f.rejectImage && f.neverReturn);
-    EXPECT_EQ(f.dropAfter, 3);
-    EXPECT_EQ(f.delayMs, 250);
-    EXPECT_EQ(f.downloadDropAfter, 7);
-    EXPECT_EQ(f.busyAfterRebootMs, 900);
-    EXPECT_EQ(std::tie(f.installMs, f.rebootAfterWrites, f.stallDownload), std::tuple(4000, 2, 5));
+    ASSERT_TRUE(sim::ApplyFault("route=10.99.0.5.1.1", f, error));
     EXPECT_TRUE(f.route && *f.route == (AmsNetId{{10, 99, 0, 5, 1, 1}}));
-    EXPECT_EQ(std::tie(f.dropAfterReads, f.cutAt, f.restartAt, f.notReadyAfterRebootMs, f.loseRun,
-                       f.restartAfterReadbackMs, f.busyAfterCutMs),
-              std::tuple(3, 12, 13, 400, 1, 600, 700));
-    EXPECT_NE(sim::FaultHelp().find("busy-after-reboot-ms=N"), std::string::npos);
-    EXPECT_NE(sim::FaultHelp().find("route=A.B.C.D.1.1"), std::string::npos);
+    ASSERT_TRUE(sim::ApplyFault("busy-after-reboot-ms=900", f, error));
+    EXPECT_EQ(f.busyAfterRebootMs, 900);
 }
 
 TEST(SimFaultNames, BadSettingsAreRefusedWithAReason) {
