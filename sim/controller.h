@@ -85,9 +85,8 @@ struct Stats {
     std::map<uint16_t, uint64_t> mailboxAnswered;  // by code
     uint64_t commandBlockWrites = 0;               // Writes touching the command block
     uint64_t stopRequests = 0;
-    uint64_t stopsWhileBusy = 0;
-    uint64_t writesWhileNotReady = 0;  // parameter writes taken while the state word read 0  //
-                                       // STOP requests while the state word read 2
+    uint64_t stopsWhileBusy = 0;       // STOP requests while the state word read 2
+    uint64_t writesWhileNotReady = 0;  // parameter writes taken while the state word read 0
     uint64_t runRequests = 0;
     uint64_t downloadFrames = 0;
     uint64_t framesWithoutRoute = 0;  // dropped under the route fault
