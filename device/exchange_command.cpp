@@ -50,19 +50,28 @@ int16_t ExchangeCommand(DeviceSession& session, device::MailboxRecord& record) {
     const auto limit = device::ExchangeTimeLimit();
     // Past the caller's deadline nobody waits for the answer any more.
     const auto giveUp = deadline - start < limit ? deadline : start + limit;
-    const bool answered = device::WaitMovingQueue(
+    // A session that ends meanwhile (its worker lost the connection, or it was closed) can
+    // never carry the answer: the wait ends with it rather than running out its limit.
+    bool ended = false;
+    const bool settled = device::WaitMovingQueue(
         [&] {
             const auto lock = device::LockMovingQueue();
             const uint16_t answerCode = device::RecordCode(session.responseBlock);
             const uint32_t answerSequence = device::RecordSequence(session.responseBlock);
             // A device that does not count answers with 0; an unchanged number is the answer
             // to the previous request still standing in the response block.
-            return answerCode == code && (answerSequence == sequence || answerSequence == 0) &&
-                   answerSequence != previousAnswerSequence;
+            const bool answered = answerCode == code &&
+                                  (answerSequence == sequence || answerSequence == 0) &&
+                                  answerSequence != previousAnswerSequence;
+            ended = !answered && !session.connected;
+            return answered || ended;
         },
         giveUp);
-    if (!answered) {
+    if (!settled) {
         PostDeviceEvent(session, DEVEVT_TIMEOUT, kTimeoutDetail);
+        return 0;
+    }
+    if (ended) {
         return 0;
     }
 

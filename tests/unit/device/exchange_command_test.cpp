@@ -230,6 +230,18 @@ TEST_F(ExchangeCommandTest, WindowMessagesAreHandledWhileWaiting) {
     corvane::test::DestroyRecordingWindow(ui);
 }
 
+TEST_F(ExchangeCommandTest, SessionEndingUnderTheRequestEndsTheWaitWithoutATimeout) {
+    // The worker loses the connection before it could carry the request: the session ends.
+    FakeWorker device(session_, [this](const MailboxRecord&) -> std::optional<MailboxRecord> {
+        session_.connected = false;
+        return std::nullopt;
+    });
+    MailboxRecord request = Record(CMD_GET_PARAMETER, 0);
+    device::ScopedDeviceTimingForTesting longer(5000ms, 1000ms);
+    EXPECT_EQ(ExchangeCommand(session_, request), 0);
+    EXPECT_EQ(TimeoutEvents(), 0);
+}
+
 TEST_F(ExchangeCommandTest, WindowMessagesAreHandledWhileTheWorkerHoldsTheLock) {
     std::atomic<bool> handled{false};
     const platform::WindowHandle ui = corvane::test::CreateRecordingWindow(
