@@ -339,8 +339,10 @@ TEST_F(RunDialogTest, FailedRunOffersBackToTheAddressPage) {
     EXPECT_FALSE(Centred(IDC_MESSAGE));
     EXPECT_EQ(TypedAddress(), typed);
 
-    // Next starts a fresh run, which now finds the instrument.
+    // Next starts a fresh run, which now finds the instrument once its port is open again.
     instrument.SetFaults({});
+    ASSERT_TRUE(
+        instrument.WaitFor([](const sim::Stats& s) { return s.listening; }, milliseconds(5000)));
     Click(IDC_NEXT);
     EXPECT_EQ(wizard_.Page(), CKestrupDlg::PAGE_RESULT);
     EXPECT_EQ(Text(IDC_TITLE), "Update Process finished");
