@@ -47,8 +47,9 @@ struct Faults {
     int restartAt = 0;
     int notReadyAfterRebootMs = 0;   // after a reboot that installed, state word 0 for N ms
     int loseRun = 0;                 // the first N RUNs after a complete download are lost
-    int restartAfterReadbackMs = 0;  // N ms after the read-back following the writes after an
-                                     // install, restarts with factory parameters (once)
+    int restartAfterReadbackMs = 0;  // N ms after the session that wrote parameters after an
+                                     // install (and read them back) is released, restarts with
+                                     // factory parameters (once)
     int busyAfterCutMs = 0;          // after a download connection ends early, state 2 for N ms
     // A router with this one route: only frames from this source NetId, on a connection from
     // its first four octets, are served; the rest is dropped unanswered (none set = serve all).

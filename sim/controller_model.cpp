@@ -54,8 +54,8 @@ void ControllerModel::Scan(Clock::time_point now, FrameOutcome& outcome) {
     for (auto& line : lines) {
         outcome.events.emplace_back("mailbox", std::move(line));
     }
-    if (answered == kCmdGetParameter) {
-        device_.ReadAnswered(now);
+    if (answered == kCmdRelease) {
+        device_.ReleaseAnswered(now);
     }
     if (answered == kCmdSetParameter && device_.WriteAnswered()) {
         // The write is answered, then the new firmware restarts without what it was told.

@@ -83,7 +83,7 @@ bool DeviceFaults::WriteAnswered() {
     return true;
 }
 
-void DeviceFaults::ReadAnswered(Clock::time_point now) {
+void DeviceFaults::ReleaseAnswered(Clock::time_point now) {
     if (readback_ == Readback::kWritten && faults_.restartAfterReadbackMs > 0) {
         readback_ = Readback::kTimed;
         readbackRestart_ = now + milliseconds(faults_.restartAfterReadbackMs);

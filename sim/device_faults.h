@@ -37,9 +37,10 @@ public:
     void Installed();  // the image went in; the reboot follows
 
     // Answered mailbox commands after an install. A write: true when reboot-after-writes
-    // restarts the controller now. A read: may start the read-back restart's timer.
+    // restarts the controller now. A release after writes: starts the read-back restart's
+    // timer, so the restart comes once the host has read back what it wrote and let go.
     bool WriteAnswered();
-    void ReadAnswered(Clock::time_point now);
+    void ReleaseAnswered(Clock::time_point now);
     bool ReadbackRestartDue(Clock::time_point now) const;
 
     // A download connection ended before the download's closing frames.

@@ -58,7 +58,8 @@ const auto kFaultNames = std::to_array<FaultName>({
     {"lose-run", &Faults::loseRun,
      "the first N RUNs after a complete download are lost with their connection"},
     {"restart-after-readback-ms", &Faults::restartAfterReadbackMs,
-     "N ms after the read-back that follows an install, restarts with factory parameters"},
+     "N ms after the session that wrote and read back parameters after an install is "
+     "released, restarts with factory parameters"},
     {"busy-after-cut-ms", &Faults::busyAfterCutMs,
      "after a download connection ends early the state word reads 2 for N milliseconds"},
 });

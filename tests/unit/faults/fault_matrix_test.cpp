@@ -190,8 +190,9 @@ const FaultCase kCases[] = {
     // Busy for 40 s after its restart (at the tests' scale): waited for by time.
     {.name = "BusyFor40sAfterTheRestart",
      .faults = With([](sim::Faults& f) { f.busyAfterRebootMs = 40000 / kTestTimingDivisor; })},
-    // Restarts once more half a second after the read-back (an install in two stages): only
-    // the confirmation over a new session sees the values gone.
+    // Restarts once more half a second after the session that restored and read back the
+    // values lets go (an install in two stages): only the confirmation over a new session
+    // sees the values gone.
     {.name = "RestartHalfASecondAfterTheReadBack",
      .faults = With([](sim::Faults& f) { f.restartAfterReadbackMs = kReadBackRestartMs; })},
     // The same where only the integers differ from the factory values.

@@ -307,14 +307,15 @@ TEST_F(SimDownloadTest, RestartAfterReadbackRestartsOncePerInstallWithFactoryPar
         return [n](const sim::Stats& s) { return s.rebootsCompleted == n && s.listening; };
     };
     ASSERT_TRUE(simulator.WaitFor(back(1), 5s));
-    Exchange(Command(8, 1, 3));  // a read before any write is no read-back
+    Exchange(Command(15, 1, 0));  // a release before any write is no read-back's end
     Exchange(Command(7, 2, 3, std::bit_cast<uint32_t>(77.5f)));
-    EXPECT_EQ(simulator.stats().rebootsStarted, 1u);
     Exchange(Command(8, 3, 3));
+    EXPECT_EQ(simulator.stats().rebootsStarted, 1u);
+    Exchange(Command(15, 6, 0));
     ASSERT_TRUE(simulator.WaitFor(back(2), 5s));
     EXPECT_EQ(simulator.FloatParameter(3), sim::Controller::FactoryFloatParameter(3));
     Exchange(Command(7, 4, 3, std::bit_cast<uint32_t>(77.5f)));
-    Exchange(Command(8, 5, 3));
+    Exchange(Command(15, 5, 0));
     EXPECT_FALSE(simulator.WaitFor(back(3), 300ms)) << "once per install";
     EXPECT_EQ(simulator.FloatParameter(3), 77.5f);
 }
