@@ -57,6 +57,9 @@ struct FaultCase {
     KnownValues values = KnownValues::kTypical;
     // The run ends before the restart wait could have passed once.
     bool beforeRestartWait = false;
+    // The instrument restarts this often in all, some of it perhaps after the run: it is
+    // judged once it has.
+    uint64_t restarts = 0;
     // Takes real seconds: built into the slow suite, which runs once, natively.
     bool slow = false;
 };
@@ -194,11 +197,13 @@ const FaultCase kCases[] = {
     // values lets go (an install in two stages): only the confirmation over a new session
     // sees the values gone.
     {.name = "RestartHalfASecondAfterTheReadBack",
-     .faults = With([](sim::Faults& f) { f.restartAfterReadbackMs = kReadBackRestartMs; })},
+     .faults = With([](sim::Faults& f) { f.restartAfterReadbackMs = kReadBackRestartMs; }),
+     .restarts = 2},
     // The same where only the integers differ from the factory values.
     {.name = "RestartAfterTheReadBackOnlyIntegersDiffer",
      .faults = With([](sim::Faults& f) { f.restartAfterReadbackMs = kReadBackRestartMs; }),
-     .values = KnownValues::kFactoryFloats},
+     .values = KnownValues::kFactoryFloats,
+     .restarts = 2},
     // The RUN after the download is lost: the next look finds the PLC stopped and starts it.
     {.name = "RunRequestLost",
      .faults = With([](sim::Faults& f) { f.loseRun = 1; }),
@@ -340,7 +345,10 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     // is judged once it is back.
     if (c.reachable) {
         EXPECT_TRUE(instrument.WaitFor(
-            [](const sim::Stats& s) { return !s.rebooting && s.listening; }, milliseconds(5000)));
+            [&c](const sim::Stats& s) {
+                return !s.rebooting && s.listening && s.rebootsCompleted >= c.restarts;
+            },
+            milliseconds(5000)));
         EXPECT_EQ(instrument.PlcState(), 5) << "the PLC was left stopped";
     }
     const sim::Stats stats = instrument.stats();
