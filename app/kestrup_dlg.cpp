@@ -227,7 +227,7 @@ void CKestrupDlg::StartUpdateRun() {
         // The device link and the frame exchange wait 1 ms at a time, which Windows otherwise
         // stretches to a whole timer tick. Finer ticks cost the whole PC power: only for the run.
         const platform::ScopedTimerResolution fineWaits;
-        updated = RunUpdate(view, m_kept);
+        updated = RunUpdate(view, m_kept, m_runOptions);
     }
     ShowResultPage(updated);
 }

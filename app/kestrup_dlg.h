@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/kept_parameters.h"
+#include "app/update_run.h"
 #include "framework/button.h"
 #include "framework/ip_address_ctrl.h"
 #include "framework/progress_ctrl.h"
@@ -66,6 +67,8 @@ protected:
     // What a run saved and could not restore, for a later run to the same instrument; it is
     // lost when the wizard closes.
     KeptParameters m_kept;
+    // How the run goes: the embedded image and the run's own limits; tests shorten them.
+    UpdateRunOptions m_runOptions;
 
     DECLARE_MESSAGE_MAP()
 
