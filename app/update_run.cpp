@@ -11,8 +11,6 @@
 namespace run {
 namespace {
 
-constexpr int16_t kLinkOk = -1;
-
 // Shuts the link down on every way out of the run, an exception included.
 class ShutdownOnExit {
 public:
@@ -46,7 +44,7 @@ bool UpdateRun::Connect() {
     return connected;
 }
 
-bool UpdateRun::Fail(const char* text, bool resetPosition) {
+bool UpdateRun::Fail(const std::string& text, bool resetPosition) {
     if (resetPosition) {
         view_.SetProgressPosition(0);
     }
@@ -57,12 +55,7 @@ bool UpdateRun::Fail(const char* text, bool resetPosition) {
 // After a complete transfer the instrument may hold factory values: the failure says that the
 // saved ones are kept, and how to put them back.
 bool UpdateRun::FailKeeping(const char* text) {
-    if (!canKeep_ || !kept_.IsFor(address_)) {
-        return Fail(text);
-    }
-    view_.SetProgressPosition(0);
-    view_.SetMessageText(WithValuesKept(text));
-    return false;
+    return Fail(canKeep_ && kept_.IsFor(address_) ? WithValuesKept(text) : std::string(text));
 }
 
 void UpdateRun::EnterPhase(Clock::time_point end) {
@@ -169,7 +162,7 @@ bool UpdateRun::UpdateAndRestore() {
     ProgressWindow = view_.WindowHandle();
     // The instrument must answer, run, and carry the new firmware; one that came back with its
     // old version was not updated, whatever the transfer reported.
-    if (TransferUntilNewFirmware(Clock::now() + timing_.transfer) != Transfer::kInstalled) {
+    if (!TransferUntilNewFirmware(Clock::now() + timing_.transfer)) {
         return FailKeeping(TEXT_UNKNOWN_ERROR);
     }
     return RestoreThenFinish();

@@ -6,10 +6,6 @@
 #include "platform/sleeper.h"
 
 namespace run {
-namespace {
-constexpr int16_t kLinkOk = -1;
-}  // namespace
-
 // A write refused while the instrument reports busy is tried again, one pause apart, until
 // the phase ends; a write that went unanswered, or a session that is gone, is not.
 bool UpdateRun::WriteBack(int16_t id, const device::ExactValue& value, Clock::time_point end) {

@@ -17,6 +17,9 @@ namespace run {
 
 using Clock = std::chrono::steady_clock;
 
+// The device link's result for success.
+inline constexpr int16_t kLinkOk = -1;
+
 class UpdateRun {
 public:
     UpdateRun(UpdateRunView& view, CDeviceLink& link, FlashFunction flash, const RunTiming& timing,
@@ -43,7 +46,7 @@ private:
 
     // update_run.cpp
     bool Connect();
-    bool Fail(const char* text, bool resetPosition = true);
+    bool Fail(const std::string& text, bool resetPosition = true);
     bool FailKeeping(const char* text);
     Saved SaveAll();
     bool ReadRemaining(size_t& next);
@@ -62,8 +65,8 @@ private:
     Look LookOnce();
     bool PlcLeftStopped();
     bool AwaitNewFirmware(Clock::time_point end);
-    enum class Transfer { kInstalled, kFailed };
-    Transfer TransferUntilNewFirmware(Clock::time_point end);
+    // True once the instrument runs the new firmware, with its session open.
+    bool TransferUntilNewFirmware(Clock::time_point end);
     bool MayTransfer() const;
     Install AwaitInstall(Clock::time_point end);
 

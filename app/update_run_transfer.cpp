@@ -100,7 +100,7 @@ UpdateRun::Install UpdateRun::AwaitInstall(Clock::time_point end) {
     }
 }
 
-UpdateRun::Transfer UpdateRun::TransferUntilNewFirmware(Clock::time_point end) {
+bool UpdateRun::TransferUntilNewFirmware(Clock::time_point end) {
     EnterPhase(end);
     lastLook_ = Look::kOldFirmware;
     for (int transfers = 0, tries = 0; transfers < MAX_FLASH_ATTEMPTS; ++tries) {
@@ -113,7 +113,7 @@ UpdateRun::Transfer UpdateRun::TransferUntilNewFirmware(Clock::time_point end) {
         }
         if (!MayTransfer()) {
             if (LookOnce() == Look::kNewFirmware) {
-                return Transfer::kInstalled;
+                return true;
             }
             continue;
         }
@@ -126,7 +126,7 @@ UpdateRun::Transfer UpdateRun::TransferUntilNewFirmware(Clock::time_point end) {
             transferredWhole_ = true;
             const Install install = AwaitInstall(end);
             if (install == Install::kTaken) {
-                return Transfer::kInstalled;
+                return true;
             }
             if (install == Install::kPhaseOver) {
                 break;
@@ -136,10 +136,10 @@ UpdateRun::Transfer UpdateRun::TransferUntilNewFirmware(Clock::time_point end) {
         // The image did not go out whole: the instrument kept its firmware and did not
         // restart. One look, then the image again while it answers.
         if (LookOnce() == Look::kNewFirmware) {
-            return Transfer::kInstalled;
+            return true;
         }
     }
-    return Transfer::kFailed;
+    return false;
 }
 
 }  // namespace run

@@ -243,7 +243,7 @@ int16_t CDeviceLink::TryGetParameter(int16_t id, float& value) {
     if (TryGetParameterExact(id, exact) != -1) {
         return 0;
     }
-    value = exact.IsInteger() ? static_cast<float>(exact.AsInteger()) : exact.AsFloat();
+    value = exact.ToFloat();
     return -1;
 }
 

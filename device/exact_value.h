@@ -24,6 +24,8 @@ public:
     bool IsInteger() const { return integer_; }
     float AsFloat() const { return std::bit_cast<float>(bits_); }
     int32_t AsInteger() const { return static_cast<int32_t>(bits_); }
+    // The value as the float interface gives it: a float as it is, an integer converted.
+    float ToFloat() const { return integer_ ? static_cast<float>(AsInteger()) : AsFloat(); }
     // A float's bits, or an integer's two's complement.
     uint32_t Bits() const { return bits_; }
 

@@ -60,10 +60,7 @@ std::optional<ExactValue> DecodeExactParameterValue(int16_t id, const MailboxRec
 
 std::optional<float> DecodeParameterValue(int16_t id, const MailboxRecord& response) {
     const std::optional<ExactValue> exact = DecodeExactParameterValue(id, response);
-    if (!exact) {
-        return std::nullopt;
-    }
-    return exact->IsInteger() ? static_cast<float>(exact->AsInteger()) : exact->AsFloat();
+    return exact ? std::optional(exact->ToFloat()) : std::nullopt;
 }
 
 bool EncodeExactParameterValue(int16_t id, const ExactValue& value, MailboxRecord& request) {

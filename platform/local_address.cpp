@@ -94,14 +94,6 @@ HostLookup SystemHostLookup() {
                       [](const std::string& name) { return ResolveFirstIpv4(name); }};
 }
 
-std::optional<Ipv4> HostFirstIpv4(const HostLookup& lookup) {
-    const std::optional<std::string> name = lookup.hostName ? lookup.hostName() : std::nullopt;
-    if (!name || !lookup.firstIpv4) {
-        return std::nullopt;
-    }
-    return lookup.firstIpv4(*name);
-}
-
 std::optional<Ipv4> HostFirstIpv4Within(const HostLookup& lookup, std::chrono::milliseconds limit) {
     const std::optional<std::string> name = lookup.hostName ? lookup.hostName() : std::nullopt;
     if (!name || !lookup.firstIpv4) {

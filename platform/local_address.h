@@ -22,9 +22,8 @@ struct HostLookup {
     std::function<std::optional<Ipv4>(const std::string&)> firstIpv4;
 };
 HostLookup SystemHostLookup();
-// The host name's first IPv4 address; empty when the name cannot be read or does not resolve.
-std::optional<Ipv4> HostFirstIpv4(const HostLookup& lookup);
-// The same, given up after `limit`: resolving a name may wait on a name server without end.
+// The host name's first IPv4 address; empty when the name cannot be read or does not resolve,
+// or after `limit`: resolving a name may wait on a name server without end.
 // The host name is read on the calling thread (it is local); the resolution runs on a thread
 // of its own, left to finish alone when it takes too long, so `lookup` must own what it uses.
 std::optional<Ipv4> HostFirstIpv4Within(const HostLookup& lookup, std::chrono::milliseconds limit);

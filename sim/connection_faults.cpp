@@ -135,10 +135,8 @@ constexpr auto kConnectionFaults = std::to_array<ConnectionFault>({
 }  // namespace
 
 Verdict FilterRequest(const Faults& faults, const StreamFrame& frame, StreamCounts& counts) {
-    if (const auto command = CommandWritten(frame);
-        command && counts.lastCommandSequence != command->second) {
-        counts.lastCommandSequence = command->second;
-        ++counts.commands[command->first];
+    if (const auto code = counts.seen.New(frame)) {
+        ++counts.commands[*code];
     }
     for (const auto& fault : kConnectionFaults) {
         if (fault.request == nullptr) {
@@ -183,14 +181,23 @@ std::optional<int> ReceiveBufferFor(const Faults& faults) {
     return faults.stallDownload > 0 ? std::optional(kStalledReceiveBuffer) : std::nullopt;
 }
 
-EventCut::Cut EventCut::Count(const StreamFrame& frame, Faults& faults, Stats& stats) {
-    bool event =
-        IsDownloadFrame(frame.header.commandId) ? IsRequest(frame.header) : IsPlcControl(frame);
-    if (const auto command = CommandWritten(frame)) {
-        const uint64_t key = uint64_t{command->first} << 32 | command->second;
-        event = lastCommand_ != key;
-        lastCommand_ = key;
+std::optional<uint16_t> CommandTracker::New(const StreamFrame& frame) {
+    const auto command = CommandWritten(frame);
+    if (!command) {
+        return std::nullopt;
     }
+    const uint64_t key = uint64_t{command->first} << 32 | command->second;
+    if (last_ == key) {
+        return std::nullopt;
+    }
+    last_ = key;
+    return command->first;
+}
+
+EventCut::Cut EventCut::Count(const StreamFrame& frame, Faults& faults, Stats& stats) {
+    const bool event =
+        commands_.New(frame) ||
+        (IsDownloadFrame(frame.header.commandId) ? IsRequest(frame.header) : IsPlcControl(frame));
     if (!event) {
         return Cut::kNone;
     }

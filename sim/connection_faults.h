@@ -28,6 +28,17 @@ struct StreamFrame {
     const std::optional<platform::Ipv4>& peer;
 };
 
+// Tells a mailbox command written into the command block from the same command written again:
+// by its code and sequence number.
+class CommandTracker {
+public:
+    // The command's code when `frame` writes a command not seen just before; nothing otherwise.
+    std::optional<uint16_t> New(const StreamFrame& frame);
+
+private:
+    std::optional<uint64_t> last_;  // code and sequence of the last command seen
+};
+
 // What one connection has seen so far.
 struct StreamCounts {
     int requests = 0;   // frames answered
@@ -35,7 +46,7 @@ struct StreamCounts {
     // New mailbox commands written on it, by code, counted before any filter looks: a filter
     // that counts commands needs nothing of its own here.
     std::map<uint16_t, int> commands;
-    std::optional<uint32_t> lastCommandSequence;
+    CommandTracker seen;
     bool downloadOpen = false;  // download frames since the last closing commands
 };
 
@@ -74,7 +85,7 @@ public:
 private:
     uint64_t cutBase_ = 0;
     uint64_t restartBase_ = 0;
-    std::optional<uint64_t> lastCommand_;  // code and sequence of the last command counted
+    CommandTracker commands_;
 };
 
 }  // namespace sim

@@ -281,7 +281,7 @@ int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local) {
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
                   Clock::time_point notAfter) {
     const platform::Ipv4 controller{Octet(a), Octet(b), Octet(c), Octet(d)};
-    const AmsAddr plc{ams::NetIdFromIpv4(controller), ams::kPlcRuntimePort};
+    const AmsAddr plc = PlcAddress(a, b, c, d);
 
     ReportStep(FLASH_STEP_START);
     // No result of STOP or RUN is examined: a controller that ignores the request is still
