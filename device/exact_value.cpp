@@ -1,18 +1,18 @@
 #include "device/exact_value.h"
 
-#include <cstdio>
+#include <array>
+#include <charconv>
 
 namespace device {
 
 std::string ExactValue::ToString() const {
-    char text[32];
-    if (integer_) {
-        std::snprintf(text, sizeof text, "%ld", static_cast<long>(AsInteger()));
-    } else {
-        // Nine significant digits bring any single-precision value back unchanged.
-        std::snprintf(text, sizeof text, "%.9g", static_cast<double>(AsFloat()));
-    }
-    return text;
+    std::array<char, 48> text{};
+    // The shortest text that reads back as exactly this value, as the instrument's own screens
+    // show it: 0.001 rather than the 0.00100000005 nine fixed digits would give.
+    const auto result = integer_
+                            ? std::to_chars(text.data(), text.data() + text.size(), AsInteger())
+                            : std::to_chars(text.data(), text.data() + text.size(), AsFloat());
+    return std::string(text.data(), result.ptr);
 }
 
 }  // namespace device

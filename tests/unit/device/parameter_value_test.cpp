@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
 #include <utility>
 
 #include "device/mailbox_record.h"
@@ -76,7 +79,22 @@ TEST(ParameterValue, ExactValuesTravelUnchangedAndKeepTheirKind) {
     EXPECT_FALSE(
         device::EncodeExactParameterValue(PARAM_FLOAT_0, device::ExactValue::Integer(1), record));
     EXPECT_EQ(record, WithValueBytes(9, 8, 7, 6));
+}
+
+// A value is shown as the shortest text that reads back as the very same value, as the
+// instrument's own screens show it; a service user copies these by hand.
+TEST(ParameterValue, ShownAsTheShortestTextThatReadsBackTheSame) {
+    EXPECT_EQ(device::ExactValue::Float(1.25f).ToString(), "1.25");
+    EXPECT_EQ(device::ExactValue::Float(0.001f).ToString(), "0.001");
+    EXPECT_EQ(device::ExactValue::Float(-12.0f).ToString(), "-12");
     EXPECT_EQ(device::ExactValue::Integer(16777217).ToString(), "16777217");
+    EXPECT_EQ(device::ExactValue::Integer(-32768).ToString(), "-32768");
+    for (const float value : {0.1f, 1.0e-6f, -65535.25f, 3.4028235e38f, 1.0e-45f, 16777216.0f}) {
+        const std::string text = device::ExactValue::Float(value).ToString();
+        EXPECT_EQ(std::bit_cast<uint32_t>(std::strtof(text.c_str(), nullptr)),
+                  std::bit_cast<uint32_t>(value))
+            << text;
+    }
 }
 
 TEST(MailboxRecord, FieldsSitWhereThePlcProgramExpectsThem) {
