@@ -30,8 +30,9 @@ private:
     CDeviceLink& link_;
 };
 
-int FlashEmbeddedFirmware(int a, int b, int c, int d, Clock::time_point notAfter) {
-    return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
+int FlashEmbeddedFirmware(int a, int b, int c, int d, Clock::time_point notAfter,
+                          FlashReport& report) {
+    return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter, report);
 }
 
 }  // namespace
@@ -52,12 +53,6 @@ bool UpdateRun::Fail(const std::string& text, bool resetPosition) {
     return false;
 }
 
-// After a complete transfer the instrument may hold factory values: the failure says that the
-// saved ones are kept, and how to put them back.
-bool UpdateRun::FailKeeping(const char* text) {
-    return Fail(canKeep_ && kept_.IsFor(address_) ? WithValuesKept(text) : std::string(text));
-}
-
 void UpdateRun::EnterPhase(Clock::time_point end) {
     phaseEnd_ = end;
     link_.SetDeadline(end);
@@ -67,7 +62,6 @@ void UpdateRun::EnterPhase(Clock::time_point end) {
 // answer would keep the session open on this side, and every later Connect would be refused:
 // then the session is shut down here.
 void UpdateRun::EndSession(Clock::time_point releaseEnd) {
-    sessionOnNewFirmware_ = false;
     link_.SetDeadline(releaseEnd);
     if (link_.Close() != kLinkOk) {
         link_.Shutdown();
@@ -117,13 +111,26 @@ bool UpdateRun::ReadRemaining(size_t& next) {
 
 // Connects and reads every carried parameter. Nothing has been changed yet, so a connection
 // that drops after the instrument has answered is made again and the reading goes on where it
-// stopped, until the save phase ends; an address where nothing answers fails at once.
+// stopped, until the save phase ends; an address where nothing answers fails at once. An
+// instrument that comes back with another firmware restarted meanwhile: the values read
+// before may not be its own now, so the reading starts again from the first.
 UpdateRun::Saved UpdateRun::SaveAll() {
     size_t next = 0;
+    std::optional<float> shown;
     for (;;) {
-        if (Connect() && ReadRemaining(next)) {
-            lastState_ = link_.GetState();
-            return Saved::kAll;
+        if (Connect()) {
+            float version = 0.0f;
+            if (link_.TryGetParameter(PARAM_FIRMWARE_VERSION, version) == kLinkOk) {
+                if (shown && *shown != version) {
+                    next = 0;
+                    versionRead_ = false;
+                }
+                shown = version;
+            }
+            if (ReadRemaining(next)) {
+                lastState_ = link_.GetState();
+                return Saved::kAll;
+            }
         }
         if (!answered_ || Clock::now() >= phaseEnd_) {
             return everConnected_ ? Saved::kNotRead : Saved::kNotConnected;
@@ -148,65 +155,131 @@ const char* UpdateRun::Verdict() const {
     return nullptr;
 }
 
+// The values are kept from just before the first STOP: from then on the instrument may end up
+// with factory values whatever the transfer reports.
 void UpdateRun::KeepSaved() {
-    kept_.address = address_;
-    kept_.values.clear();
+    KeptSet set;
+    set.address = address_;
+    set.savedAt = std::chrono::system_clock::now();
+    set.version = version_;
     for (size_t k = 0; k < kRestoredCount; ++k) {
-        kept_.values.emplace_back(kRestoreOrder[k], saved_[k]);
+        set.values.emplace_back(kRestoreOrder[k], saved_[k]);
     }
+    set.facts = facts_;
+    kept_.Keep(std::move(set));
+    keeping_ = true;
 }
 
-// The transfer, then the restore; the saved values are kept from the first complete download
-// until they are confirmed on the instrument.
-bool UpdateRun::UpdateAndRestore() {
+// Looks, decides, carries the decision out and learns from it, until the decision ends the run.
+bool UpdateRun::FollowDecisions() {
     ProgressWindow = view_.WindowHandle();
-    // The instrument must answer, run, and carry the new firmware; one that came back with its
-    // old version was not updated, whatever the transfer reported.
-    if (!TransferUntilNewFirmware(Clock::now() + timing_.transfer)) {
-        return FailKeeping(TEXT_UNKNOWN_ERROR);
+    for (;;) {
+        // Past the phase's end nothing is looked at any more: the last look tells the text.
+        const bool over = Clock::now() >= facts_.phaseEnd;
+        const Look look = over ? lastLook_ : LookNow();
+        const Decision decision = Decide(facts_, look, Clock::now(), timing_);
+        LearnFromLook(facts_, look, Clock::now(), timing_);
+        lastLook_ = look;
+        EnterPhase(facts_.phaseEnd);
+        if (decision.action == Action::kDone) {
+            return Succeed();
+        }
+        if (decision.action == Action::kGiveUp) {
+            return GiveUp(decision.text);
+        }
+        Carry(decision);
+        if (keeping_) {
+            if (KeptSet* set = kept_.For(address_)) {
+                set->facts = facts_;
+            }
+        }
     }
-    return RestoreThenFinish();
 }
 
-// Success only once every value is confirmed on the instrument; then nothing is kept.
-bool UpdateRun::RestoreThenFinish() {
-    if (!RestoreAndConfirm(Clock::now() + timing_.restore)) {
-        return FailKeeping(TEXT_RESTORE_FAILED);
+void UpdateRun::Carry(const Decision& decision) {
+    switch (decision.action) {
+        case Action::kLookAgain:
+            EndSession(phaseEnd_);
+            Pause();
+            break;
+        case Action::kConfirmLater:
+            ReleaseSession();
+            Settle();
+            break;
+        case Action::kSendRun:
+            SendRun();
+            Pause();
+            break;
+        case Action::kTransfer:
+            if (!keeping_) {
+                KeepSaved();
+            }
+            Transfer();
+            Pause();
+            break;
+        case Action::kAsk:
+            Ask();
+            EndSession(phaseEnd_);
+            break;
+        case Action::kRestore: {
+            const bool inPlace = RestoreRound(phaseEnd_);
+            LearnRestore(facts_, inPlace);
+            // A round that read every value back is confirmed over a new session after the
+            // settle time; one that did not is looked at again.
+            if (inPlace) {
+                ReleaseSession();
+                Settle();
+            } else {
+                EndSession(phaseEnd_);
+                Pause();
+            }
+            break;
+        }
+        case Action::kDone:
+        case Action::kGiveUp:
+            break;
     }
-    kept_.Clear();
+}
+
+// Every value confirmed on the new firmware: nothing is kept for this instrument any more.
+bool UpdateRun::Succeed() {
+    kept_.Drop(address_);
     ReleaseSession();
     view_.SetProgressPosition(PROGRESS_RANGE_MAX);
     return true;
 }
 
-// An earlier run to this instrument ended after a complete transfer without a confirmed
-// restore. If the instrument now shows the new firmware, the kept values are what it must get
-// back: its own are not saved (they may be factory values) and not judged as current.
-bool UpdateRun::ResumeKeptRestore() {
-    for (size_t k = 0; k < kRestoredCount; ++k) {
-        saved_[k] = kept_.values[k].second;
+// While the instrument may have lost its values, they stay kept and the text says so; a run
+// that never got that far, or that found them all in place on the old firmware, keeps nothing.
+bool UpdateRun::GiveUp(const char* text) {
+    if (keeping_ && NothingLost(facts_, lastLook_, Clock::now(), timing_)) {
+        kept_.Drop(address_);
     }
-    view_.SetProgressPosition(POSITION_FIRST_RESTORED);
-    return RestoreThenFinish();
+    return Fail(canKeep_ && kept_.For(address_) != nullptr ? WithValuesKept(text)
+                                                           : std::string(text));
+}
+
+// An earlier run to this instrument ended without confirming its values: this one takes over
+// what it knew of its STOPs, RUNs and images, and carries its values, which are written only
+// once the instrument shows them or the user agrees.
+bool UpdateRun::Resume(const KeptSet& set) {
+    for (size_t k = 0; k < kRestoredCount; ++k) {
+        saved_[k] = set.values[k].second;
+    }
+    version_ = set.version;
+    versionRead_ = true;
+    keeping_ = true;
+    facts_ = ResumedFacts(set.facts, Clock::now(), timing_);
+    return FollowDecisions();
 }
 
 bool UpdateRun::Run() {
     address_ = view_.ReadAddress();
     view_.SetProgressRange(0, PROGRESS_RANGE_MAX);
-    EnterPhase(Clock::now() + timing_.save);
-    if (kept_.IsFor(address_) && kept_.values.size() == kRestoredCount) {
-        Look look = LookOnce();
-        while (look == Look::kAway && answered_ && Clock::now() < phaseEnd_) {
-            Pause();
-            look = LookOnce();
-        }
-        if (look == Look::kNewFirmware || look == Look::kNewNotRunning) {
-            return ResumeKeptRestore();
-        }
-        if (look == Look::kAway) {
-            return Fail(TEXT_CONNECT_FAILED, false);
-        }
+    if (const KeptSet* set = kept_.For(address_); set && set->values.size() == kRestoredCount) {
+        return Resume(*set);
     }
+    EnterPhase(Clock::now() + timing_.save);
     const Saved saved = SaveAll();
     if (saved == Saved::kNotConnected) {
         return Fail(TEXT_CONNECT_FAILED, false);
@@ -226,7 +299,8 @@ bool UpdateRun::Run() {
     if (lastState_ == device::kDeviceStateBusy) {
         return Fail(TEXT_BUSY);
     }
-    return UpdateAndRestore();
+    facts_ = FreshFacts(Clock::now(), timing_);
+    return FollowDecisions();
 }
 
 }  // namespace run
@@ -241,15 +315,17 @@ std::chrono::milliseconds RunWorstCase(const RunTiming& timing) {
     // unanswered, Shutdown's wait for the worker and its waits for the lock.
     const std::chrono::milliseconds endSession =
         device::ExchangeTimeLimit() + device::WorkerEndWait() + 12 * call;
+    // A look begun just before a phase's end: the PLC's state, the session's status read and a
+    // wait for the lock, the session ended, the state word read last.
+    const auto look = 4 * call + endSession;
     // What may still be under way when a phase's limit passes.
     const auto save = timing.save + call + endSession + timing.pause;
-    // A transfer begun just before the end (STOP, connect, name, a frame, RUN), a look (the
-    // PLC's state, RUN again, the status read) and its session, a pause.
-    const auto transfer = timing.transfer + 5 * call + 3 * call + endSession + timing.pause;
-    // A look and its session, the session released before the confirmation, the settle time,
-    // a busy write's pause and the pause before the confirming look.
-    const auto restore =
-        timing.restore + 3 * call + 2 * endSession + timing.settle + 2 * timing.pause;
+    // A transfer begun just before the end (STOP, connect, name, a frame, RUN), or a look, and
+    // the pause after either.
+    const auto transfer = timing.transfer + 5 * call + look + timing.pause;
+    // A look, or a restore round (a busy write's state read and pause, the state read after the
+    // read-back) and the release and settle time after it.
+    const auto restore = timing.restore + look + endSession + timing.settle + timing.pause;
     // The saving session's release and the settle time; the last release and Shutdown.
     return save + endSession + timing.settle + transfer + restore + 2 * endSession;
 }
@@ -271,8 +347,9 @@ bool RunUpdateKeeping(UpdateRunView& view, KeptParameters& kept, bool canKeep,
         // values kept before it stay kept.
         try {
             view.SetProgressPosition(0);
-            view.SetMessageText(canKeep && kept.Holds() ? WithValuesKept(TEXT_UNKNOWN_ERROR)
-                                                        : std::string(TEXT_UNKNOWN_ERROR));
+            view.SetMessageText(canKeep && kept.For(view.ReadAddress()) != nullptr
+                                    ? WithValuesKept(TEXT_UNKNOWN_ERROR)
+                                    : std::string(TEXT_UNKNOWN_ERROR));
         } catch (...) {
             // A view that cannot even show the failure still gets false.
         }

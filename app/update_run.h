@@ -9,9 +9,11 @@
 #include <functional>
 #include <string>
 
-#include "app/kept_parameters.h"
 #include "app/wizard_texts.h"
 #include "platform/window_message.h"
+#include "transfer/flash_firmware.h"
+
+class KeptParameters;
 
 // Versions below this cannot take the embedded firmware.
 inline constexpr float MIN_UPDATABLE_VERSION = 3.0f;
@@ -85,12 +87,17 @@ public:
     virtual platform::WindowHandle WindowHandle() = 0;
     // Removes, translates and dispatches every message waiting for the calling thread.
     virtual void PumpPendingMessages() = 0;
+    // Asks the user, before values kept from an earlier run are written to an instrument that
+    // does not show them: `question` names the address and when they were saved, and lists
+    // them. True to write them.
+    virtual bool ConfirmWriteKept(const std::string& question) = 0;
 };
 
 // The transfer of the embedded image to the instrument at a.b.c.d, ending its download by the
-// deadline; FlashFirmware unless a test substitutes one that counts or wraps it.
-using FlashFunction =
-    std::function<int(int, int, int, int, std::chrono::steady_clock::time_point notAfter)>;
+// deadline and saying in `report` what went out and what was acknowledged; FlashFirmware
+// unless a test substitutes one that counts or wraps it.
+using FlashFunction = std::function<int(
+    int, int, int, int, std::chrono::steady_clock::time_point notAfter, FlashReport& report)>;
 
 struct UpdateRunOptions {
     FlashFunction flash;  // empty = FlashFirmware
@@ -101,9 +108,9 @@ struct UpdateRunOptions {
 // parameter has been written back and read back unchanged; otherwise false, with the reason
 // left in the view's message text. Never throws.
 bool RunUpdate(UpdateRunView& view, const UpdateRunOptions& options = {});
-// The same, with the values an earlier run kept: a run to the instrument they were saved from
-// that finds the new firmware restores them instead of saving afresh. Whenever the run ends
-// after a complete transfer without a confirmed restore, `kept` holds what it saved (the
-// failure text then says so); it is cleared once they are restored and confirmed, and left
-// alone by a run to another instrument.
+// The same, with the values earlier runs kept, one set per instrument address. A run to an
+// address with a kept set resumes it: it writes those values only once the instrument shows
+// them or the user agrees, and takes over what the earlier run knew of its image. From the
+// first STOP until the values are confirmed on the instrument, `kept` holds the set this run
+// saved (the failure text then says so); sets of other addresses are left alone.
 bool RunUpdate(UpdateRunView& view, KeptParameters& kept, const UpdateRunOptions& options = {});

@@ -1,11 +1,16 @@
-// The restore phase: write every saved value back exactly, read each again, and confirm the
-// values once more over a new session, so that an instrument that restarts once more after
-// the writes (an install in two stages) is caught before success is reported.
+// The values: asking before kept ones are written to an instrument that does not show them,
+// writing them back exactly and reading each again, and comparing what the instrument holds.
 #include "app/update_run_steps.h"
 #include "device/plc_memory.h"
-#include "platform/sleeper.h"
 
 namespace run {
+
+void UpdateRun::Ask() {
+    const KeptSet* set = kept_.For(address_);
+    const bool write = set != nullptr && view_.ConfirmWriteKept(KeptDifferQuestion(*set));
+    LearnAnswer(facts_, write, Clock::now(), timing_);
+}
+
 // A write refused while the instrument reports busy is tried again, one pause apart, until
 // the phase ends; a write that went unanswered, or a session that is gone, is not.
 bool UpdateRun::WriteBack(int16_t id, const device::ExactValue& value, Clock::time_point end) {
@@ -23,15 +28,19 @@ bool UpdateRun::WriteBack(int16_t id, const device::ExactValue& value, Clock::ti
     }
 }
 
-bool UpdateRun::ReadsBackAsSaved() {
+// Over the open session: every carried value against the one the run holds, up to the first
+// that differs. Unread when a read fails: the session cannot tell.
+Look::Values UpdateRun::CompareValues() {
     for (size_t k = 0; k < kRestoredCount; ++k) {
         device::ExactValue value;
-        if (link_.TryGetParameterExact(kRestoreOrder[k], value) != kLinkOk ||
-            !(value == saved_[k])) {
-            return false;
+        if (link_.TryGetParameterExact(kRestoreOrder[k], value) != kLinkOk) {
+            return Look::Values::kUnread;
+        }
+        if (!(value == saved_[k])) {
+            return Look::Values::kDiffer;
         }
     }
-    return true;
+    return Look::Values::kMatch;
 }
 
 // Writes every saved value back over the open session and reads each again. True when all
@@ -45,35 +54,7 @@ bool UpdateRun::RestoreRound(Clock::time_point end) {
             Clock::now() < end && WriteBack(kRestoreOrder[k], saved_[k], end) && allWritten;
         view_.SetProgressPosition(PositionAfterWrite(k));
     }
-    return allWritten && ReadsBackAsSaved() && link_.GetState() > 0;
-}
-
-// Success only once the values are confirmed afresh: the session that wrote them is ended,
-// the instrument settles, answers again with the new firmware and a running state, and every
-// value still reads back as saved. Anything else goes round again, while rounds and time last.
-bool UpdateRun::RestoreAndConfirm(Clock::time_point end) {
-    EnterPhase(end);
-    for (int round = 0; round < MAX_RESTORE_ROUNDS; ++round) {
-        if (!sessionOnNewFirmware_) {
-            EndSession(end);
-            if (!AwaitNewFirmware(end)) {
-                return false;
-            }
-        }
-        if (!RestoreRound(end)) {
-            sessionOnNewFirmware_ = false;
-            continue;
-        }
-        ReleaseSession();
-        Settle();
-        if (!AwaitNewFirmware(end)) {
-            return false;
-        }
-        if (ReadsBackAsSaved()) {
-            return true;
-        }
-    }
-    return false;
+    return allWritten && CompareValues() == Look::Values::kMatch && link_.GetState() > 0;
 }
 
 }  // namespace run

@@ -1,21 +1,22 @@
-// The update run's steps, shared by the files that carry them out: saving and judging
-// (update_run.cpp), transferring until the new firmware answers (update_run_transfer.cpp),
-// and restoring and confirming the parameters (update_run_restore.cpp).
+// The update run's steps, shared by the files that carry them out: saving and judging, and
+// following the decisions (update_run.cpp); looking at the instrument, transferring and
+// starting its PLC (update_run_transfer.cpp); asking about kept values, restoring and
+// comparing them (update_run_restore.cpp). What to do next is decided in run_decision.cpp.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "app/carried_parameters.h"
 #include "app/kept_parameters.h"
+#include "app/run_decision.h"
 #include "app/update_run.h"
 #include "device/device_link.h"
 #include "device/exact_value.h"
 
 namespace run {
-
-using Clock = std::chrono::steady_clock;
 
 // The device link's result for success.
 inline constexpr int16_t kLinkOk = -1;
@@ -35,25 +36,18 @@ public:
 
 private:
     enum class Saved { kAll, kNotConnected, kNotRead };
-    enum class Look {
-        kNewFirmware,    // the new firmware, running; the session stays open
-        kNewNotRunning,  // the new firmware, not running yet: it took the image
-        kOldFirmware,    // another version: not restarted yet, or restarted without the image
-        kAway,           // does not answer
-        kPlcStarted,     // the PLC was left stopped after a download; RUN has been sent again
-    };
-    enum class Install { kTaken, kNotTaken, kPhaseOver };
 
     // update_run.cpp
     bool Connect();
     bool Fail(const std::string& text, bool resetPosition = true);
-    bool FailKeeping(const char* text);
     Saved SaveAll();
     bool ReadRemaining(size_t& next);
     const char* Verdict() const;
-    bool UpdateAndRestore();
-    bool ResumeKeptRestore();
-    bool RestoreThenFinish();
+    bool Resume(const KeptSet& set);
+    bool FollowDecisions();
+    void Carry(const Decision& decision);
+    bool Succeed();
+    bool GiveUp(const char* text);
     void KeepSaved();
     void EnterPhase(Clock::time_point end);
     void EndSession(Clock::time_point releaseEnd);
@@ -62,19 +56,16 @@ private:
     void Settle();
 
     // update_run_transfer.cpp
-    Look LookOnce();
-    bool PlcLeftStopped();
-    bool AwaitNewFirmware(Clock::time_point end);
-    // True once the instrument runs the new firmware, with its session open.
-    bool TransferUntilNewFirmware(Clock::time_point end);
-    bool MayTransfer() const;
-    Install AwaitInstall(Clock::time_point end);
+    Look LookNow();
+    void LookOverMailbox(Look& look);
+    void Transfer();
+    void SendRun();
 
     // update_run_restore.cpp
-    bool RestoreAndConfirm(Clock::time_point end);
+    void Ask();
     bool RestoreRound(Clock::time_point end);
     bool WriteBack(int16_t id, const device::ExactValue& value, Clock::time_point end);
-    bool ReadsBackAsSaved();
+    Look::Values CompareValues();
 
     UpdateRunView& view_;
     CDeviceLink& link_;
@@ -85,20 +76,21 @@ private:
     const bool canKeep_;
     Clock::time_point phaseEnd_ = Clock::time_point::max();
     std::array<uint8_t, 4> address_{};
-    // The values read before the transfer, in write-back order, and the firmware version.
+    // The values read before the transfer (or kept by an earlier run), in write-back order, and
+    // the firmware version they were read from.
     std::array<device::ExactValue, kRestoredCount> saved_{};
     float version_ = -1.0f;
     bool versionRead_ = false;
     // The instrument has answered in this run: a connection that drops later is made again.
     bool answered_ = false;
     bool everConnected_ = false;
-    // The state word the run last read, -1 before any; and what the last look found.
+    // The state word the save read last, -1 before any.
     int16_t lastState_ = -1;
-    Look lastLook_ = Look::kOldFirmware;
-    // A download went out whole at least once: the instrument may have reset its parameters.
-    bool transferredWhole_ = false;
-    // The open session shows the new firmware and a running state.
-    bool sessionOnNewFirmware_ = false;
+    // From the first look on: what the run knows for certain, and the look it decided from.
+    RunFacts facts_;
+    Look lastLook_;
+    // Values kept, and the set for this address, kept or taken over, is this run's to keep up.
+    bool keeping_ = false;
 };
 
 }  // namespace run

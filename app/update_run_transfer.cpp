@@ -1,145 +1,103 @@
-// The transfer phase: send the image, then look for the instrument until it runs the new
-// firmware; send the image again only where the instrument shows it did not take it.
+// Looking at the instrument, sending it the image, and starting its PLC: the steps the
+// decisions of run_decision.cpp call for between a STOP and the new firmware.
+#include "ams/ads_codes.h"
 #include "app/update_run_steps.h"
 #include "app/wizard_constants.h"
-#include "ams/ads_codes.h"
 #include "device/plc_memory.h"
 #include "transfer/flash_firmware.h"
 #include "transfer/plc_control.h"
 
 namespace run {
+namespace {
 
-// After a download the PLC may have been left stopped: a RUN request that was lost leaves it
-// so until somebody starts it. An answer of STOP is taken as that, and RUN is sent again.
-bool UpdateRun::PlcLeftStopped() {
-    const auto plc = ReadPlcState(address_[0], address_[1], address_[2], address_[3]);
-    if (!plc || *plc != ADSSTATE_STOP) {
-        return false;
+Look::State StateOf(std::optional<int16_t> word) {
+    if (!word) {
+        return Look::State::kUnknown;
     }
-    RequestPlcRun(address_[0], address_[1], address_[2], address_[3]);
-    return true;
+    switch (*word) {
+        case 0:
+            return Look::State::kNotReady;
+        case 1:
+            return Look::State::kReady;
+        case device::kDeviceStateBusy:
+            return Look::State::kBusy;
+        default:
+            return Look::State::kUnknown;
+    }
 }
 
-UpdateRun::Look UpdateRun::LookOnce() {
-    if (transferredWhole_ && PlcLeftStopped()) {
-        answered_ = true;
-        return lastLook_ = Look::kPlcStarted;
+}  // namespace
+
+// The PLC's ADS state first: a stopped PLC answers it though it serves no mailbox, and a
+// router that refuses the connection is not there. On a running PLC the mailbox follows, and
+// last, with no session open any more, the state word: the read nearest to a STOP.
+Look UpdateRun::LookNow() {
+    Look look;
+    int32_t error = ADSERR_NOERR;
+    const auto plc = ReadPlcState(address_[0], address_[1], address_[2], address_[3], &error);
+    if (!plc) {
+        look.router = error == ADSERR_TARGET_MACHINE_NOT_FOUND ? Look::Router::kRefused
+                                                               : Look::Router::kSilent;
+        return look;
     }
-    const bool connected = Connect();
+    answered_ = true;
+    look.router = Look::Router::kAnswered;
+    look.plc = *plc == ADSSTATE_RUN    ? Look::Plc::kRun
+               : *plc == ADSSTATE_STOP ? Look::Plc::kStop
+                                       : Look::Plc::kOther;
+    if (look.plc != Look::Plc::kRun) {
+        return look;
+    }
+    if (facts_.stopSent || facts_.resumed) {
+        LookOverMailbox(look);
+        if (look.version == Look::Version::kNew && look.values != Look::Values::kUnread) {
+            // The new firmware runs: the session stays open for the restore that may follow.
+            return look;
+        }
+        EndSession(phaseEnd_);
+    } else {
+        // Nothing has touched the instrument since the save read its version, moments ago over
+        // the session that has just ended.
+        look.mailbox = versionRead_;
+        look.version = Look::Version::kOld;
+    }
+    look.state = StateOf(ReadStateWord(address_[0], address_[1], address_[2], address_[3]));
+    return look;
+}
+
+// A session: the version it tells, the state word, and the values where they are compared
+// (on the new firmware running, on the old one after a whole image, and while kept values are
+// not yet confirmed).
+void UpdateRun::LookOverMailbox(Look& look) {
+    Connect();
+    float version = 0.0f;
     // A Connect whose host registration went unanswered leaves the session open: it still
     // tells the version.
-    const float version = link_.GetParameter(PARAM_FIRMWARE_VERSION);
-    const int16_t state = link_.GetState();
-    if (state >= 0) {
-        lastState_ = state;
+    if (link_.TryGetParameter(PARAM_FIRMWARE_VERSION, version) != kLinkOk) {
+        return;
     }
-    // Busy counts as running: the restore waits for it.
-    if (version == TARGET_FIRMWARE_VERSION && state > 0) {
-        sessionOnNewFirmware_ = true;
-        return lastLook_ = Look::kNewFirmware;
-    }
-    const bool answered = connected || state >= 0;
-    // Nothing half open may stay behind: it would refuse the next Connect on this side.
-    EndSession(phaseEnd_);
-    if (!answered) {
-        return lastLook_ = Look::kAway;
-    }
-    return lastLook_ =
-               version == TARGET_FIRMWARE_VERSION ? Look::kNewNotRunning : Look::kOldFirmware;
-}
-
-// Looks, one pause apart, until the new firmware answers and runs or `end` passes.
-bool UpdateRun::AwaitNewFirmware(Clock::time_point end) {
-    for (;;) {
-        Pause();
-        if (Clock::now() >= end) {
-            return false;
-        }
-        if (LookOnce() == Look::kNewFirmware) {
-            return true;
-        }
+    look.mailbox = true;
+    look.version = version == TARGET_FIRMWARE_VERSION ? Look::Version::kNew : Look::Version::kOld;
+    look.state = StateOf(link_.GetState());
+    const bool running = look.state == Look::State::kReady || look.state == Look::State::kBusy;
+    // On the old firmware after a whole image, too: values found in place there show that
+    // the image did not reset them.
+    const bool newRunning = look.version == Look::Version::kNew && running;
+    const bool oldAfterImage = look.version == Look::Version::kOld && facts_.wholeImageAt;
+    if (newRunning || oldAfterImage || !facts_.valuesConfirmed) {
+        look.values = CompareValues();
     }
 }
 
-// A transfer starts only to an instrument that answers and is not at work on a task of its
-// own: STOP would break the task off.
-bool UpdateRun::MayTransfer() const {
-    return lastLook_ != Look::kAway && lastState_ != device::kDeviceStateBusy;
+void UpdateRun::Transfer() {
+    FlashReport report;
+    flash_(address_[0], address_[1], address_[2], address_[3], phaseEnd_, report);
+    LearnTransfer(facts_, report, Clock::now());
 }
 
-// After a complete transfer the instrument installs the image, which may take a while during
-// which it still answers with its old firmware, and restarts. Sending the image again then
-// would install it twice. It did not take the image only when it went away and came back with
-// its old firmware, or never went away and still shows it when the restart wait ends. One that
-// shows the new firmware in any state, or does not answer, is waited for.
-UpdateRun::Install UpdateRun::AwaitInstall(Clock::time_point end) {
-    const auto restartEnd = std::min(end, Clock::now() + timing_.restartWait);
-    bool wentAway = false;
-    bool showedNewFirmware = false;
-    for (;;) {
-        Pause();
-        if (Clock::now() >= end) {
-            return Install::kPhaseOver;
-        }
-        switch (LookOnce()) {
-            case Look::kNewFirmware:
-                return Install::kTaken;
-            case Look::kNewNotRunning:
-                showedNewFirmware = true;
-                break;
-            case Look::kAway:
-            case Look::kPlcStarted:
-                wentAway = true;
-                break;
-            case Look::kOldFirmware:
-                if (!showedNewFirmware && (wentAway || Clock::now() >= restartEnd)) {
-                    return Install::kNotTaken;
-                }
-                break;
-        }
-    }
-}
-
-bool UpdateRun::TransferUntilNewFirmware(Clock::time_point end) {
-    EnterPhase(end);
-    lastLook_ = Look::kOldFirmware;
-    for (int transfers = 0, tries = 0; transfers < MAX_FLASH_ATTEMPTS; ++tries) {
-        if (tries > 0) {
-            Pause();
-        }
-        // Nothing starts once the phase is over: no STOP goes out that no RUN may follow.
-        if (Clock::now() >= end) {
-            break;
-        }
-        if (!MayTransfer()) {
-            if (LookOnce() == Look::kNewFirmware) {
-                return true;
-            }
-            continue;
-        }
-        const int result = flash_(address_[0], address_[1], address_[2], address_[3], end);
-        ++transfers;
-        if (result == FLASH_DONE) {
-            if (!transferredWhole_) {
-                KeepSaved();
-            }
-            transferredWhole_ = true;
-            const Install install = AwaitInstall(end);
-            if (install == Install::kTaken) {
-                return true;
-            }
-            if (install == Install::kPhaseOver) {
-                break;
-            }
-            continue;
-        }
-        // The image did not go out whole: the instrument kept its firmware and did not
-        // restart. One look, then the image again while it answers.
-        if (LookOnce() == Look::kNewFirmware) {
-            return true;
-        }
-    }
-    return false;
+void UpdateRun::SendRun() {
+    LearnRun(facts_, RequestPlcRun(address_[0], address_[1], address_[2], address_[3]),
+             Clock::now());
 }
 
 }  // namespace run

@@ -1,6 +1,7 @@
 #include "app/wizard_run_view.h"
 
 #include "framework/cstring.h"
+#include "framework/win_app.h"
 #include "platform/window_message.h"
 
 std::array<uint8_t, 4> CWizardRunView::ReadAddress() {
@@ -27,4 +28,10 @@ platform::WindowHandle CWizardRunView::WindowHandle() {
 
 void CWizardRunView::PumpPendingMessages() {
     platform::PumpAllMessages();
+}
+
+bool CWizardRunView::ConfirmWriteKept(const std::string& question) {
+    // No is the default: a slip of the Enter key must not write another instrument's values.
+    return AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, &dialog_) ==
+           IDYES;
 }

@@ -19,6 +19,7 @@ public:
     void SetMessageText(const std::string& text) override;
     platform::WindowHandle WindowHandle() override;
     void PumpPendingMessages() override;
+    bool ConfirmWriteKept(const std::string& question) override;
 
 private:
     CWnd& dialog_;

@@ -39,6 +39,14 @@ inline constexpr const char* TEXT_BUSY =
     "update again. The firmware was not changed.";
 inline constexpr const char* TEXT_UNKNOWN_ERROR =
     "Firmware update failed due to unknown error! Please contact Tolvik!";
+// The run was broken off with the PLC in STOP, and RUN did not take (or the PLC was not the
+// run's to start).
+inline constexpr const char* TEXT_PLC_STOPPED =
+    "The update was broken off and the PLC of your Corvane stays stopped. Please contact "
+    "Tolvik!";
+// The user chose not to write kept values the instrument does not show.
+inline constexpr const char* TEXT_KEPT_DECLINED =
+    "The kept parameters were not written, and nothing on your Corvane was changed.";
 inline constexpr const char* TEXT_RESTORE_FAILED =
     "The firmware was installed, but the parameters could not be restored. Please contact "
     "Tolvik!";
@@ -54,3 +62,20 @@ inline constexpr const char* kFinishKeptQuestion =
     "The saved parameters of your Corvane have not been restored. They are lost when the "
     "wizard closes. Please write them down:";
 inline constexpr const char* kFinishKeptQuestionEnd = "Close the wizard anyway?";
+// Asked before a run writes values kept from an earlier run that the instrument at that address
+// does not show: it may be another instrument. The kept set's listing follows it, then
+// kKeptDifferQuestionEnd.
+inline constexpr const char* kKeptDifferQuestion =
+    "The Corvane at this address does not show the parameters this wizard kept for it. It may "
+    "be another Corvane.";
+inline constexpr const char* kKeptDifferQuestionEnd =
+    "Write the kept parameters to the Corvane at this address?";
+
+// Given to Windows while log-off or shutdown would lose something, as the reason the wizard
+// holds it up.
+inline constexpr const char* kShutdownBlockedRunning =
+    "A firmware update is under way. Ending it now can leave your Corvane without working "
+    "firmware.";
+inline constexpr const char* kShutdownBlockedKept =
+    "Parameters of your Corvane are kept by the wizard and not yet restored. They are lost when "
+    "the wizard ends.";

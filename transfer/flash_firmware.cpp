@@ -280,20 +280,30 @@ int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local) {
 
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
                   Clock::time_point notAfter) {
+    FlashReport report;
+    return FlashFirmware(a, b, c, d, local, notAfter, report);
+}
+
+int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
+                  Clock::time_point notAfter, FlashReport& report) {
     const platform::Ipv4 controller{Octet(a), Octet(b), Octet(c), Octet(d)};
     const AmsAddr plc = PlcAddress(a, b, c, d);
+    report = FlashReport{};
 
     ReportStep(FLASH_STEP_START);
-    // No result of STOP or RUN is examined: a controller that ignores the request is still
-    // driven on, and the wizard judges the outcome by reconnecting.
-    RequestPlcState(plc, ADSSTATE_STOP);
+    // The sequence goes on whatever STOP and RUN answer: a controller that ignores the request
+    // is still driven on. What they answered goes to the caller, who judges the outcome.
+    report.stopSent = true;
+    report.stopAcknowledged = RequestPlcState(plc, ADSSTATE_STOP);
     ReportStep(FLASH_STEP_PLC_STOPPED);
 
     // The socket is closed when TransferImage returns, on success and on every failure alike.
     const int result = TransferImage(controller, plc, local, notAfter);
+    report.imageWhole = result == FLASH_DONE;
     // Also after a failure: a stopped PLC would leave the instrument idle until someone
     // restarts it by hand, and a retry stops it again anyway.
-    RequestPlcState(plc, ADSSTATE_RUN);
+    report.runSent = true;
+    report.runAcknowledged = RequestPlcState(plc, ADSSTATE_RUN);
     if (result == FLASH_DONE) {
         ReportStep(FLASH_STEP_PLC_RUNNING);
     }

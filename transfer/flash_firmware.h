@@ -31,6 +31,16 @@ LocalAddressSource SystemLocalAddressSource();
 
 using FlashClock = std::chrono::steady_clock;
 
+// What one flash sent and what the controller acknowledged, for a caller that decides from it
+// what the PLC may be doing now. A request that went out unacknowledged may still have taken.
+struct FlashReport {
+    bool stopSent = false;
+    bool stopAcknowledged = false;
+    bool imageWhole = false;  // every frame of the download went out whole (FLASH_DONE)
+    bool runSent = false;
+    bool runAcknowledged = false;
+};
+
 // Flashes the controller at a.b.c.d (each octet in the low 8 bits). Once the PLC has been
 // asked to stop, every way out asks it to run again, so no attempt leaves it stopped. The
 // download stops at `notAfter` at the latest (RUN still follows, bounded by the ADS call
@@ -39,3 +49,5 @@ int FlashFirmware(int a, int b, int c, int d);
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local);
 int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
                   FlashClock::time_point notAfter);
+int FlashFirmware(int a, int b, int c, int d, const LocalAddressSource& local,
+                  FlashClock::time_point notAfter, FlashReport& report);

@@ -4,6 +4,7 @@
 
 #include "ads/ads_api.h"
 #include "device/device_timing.h"
+#include "device/plc_memory.h"
 
 namespace {
 
@@ -34,15 +35,31 @@ AmsAddr PlcAddress(int a, int b, int c, int d) {
                    ams::kPlcRuntimePort};
 }
 
-std::optional<uint16_t> ReadPlcState(int a, int b, int c, int d) {
+std::optional<uint16_t> ReadPlcState(int a, int b, int c, int d, int32_t* error) {
     const AmsAddr plc = PlcAddress(a, b, c, d);
     const OwnPort port;
     uint16_t adsState = 0;
     uint16_t deviceState = 0;
-    if (AdsSyncReadStateReqEx(port.Number(), &plc, &adsState, &deviceState) != ADSERR_NOERR) {
+    const int32_t result = AdsSyncReadStateReqEx(port.Number(), &plc, &adsState, &deviceState);
+    if (error != nullptr) {
+        *error = result;
+    }
+    if (result != ADSERR_NOERR) {
         return std::nullopt;
     }
     return adsState;
+}
+
+std::optional<int16_t> ReadStateWord(int a, int b, int c, int d) {
+    const AmsAddr plc = PlcAddress(a, b, c, d);
+    const OwnPort port;
+    device::StatusBlock status{};
+    if (AdsSyncReadReqEx(port.Number(), &plc, device::kPlcMemoryIndexGroup,
+                         device::kStatusBlockOffset, static_cast<uint32_t>(status.size()),
+                         status.data()) != ADSERR_NOERR) {
+        return std::nullopt;
+    }
+    return device::StateWord(status);
 }
 
 bool RequestPlcRun(int a, int b, int c, int d) {

@@ -64,6 +64,7 @@ public:
     void SetMessageText(const std::string& text) override { message = text; }
     platform::WindowHandle WindowHandle() override { return window_; }
     void PumpPendingMessages() override { platform::PumpAllMessages(); }
+    bool ConfirmWriteKept(const std::string&) override { return true; }
 
     std::string message;
     std::function<void(int)> onPosition;
@@ -76,11 +77,11 @@ private:
 bool UpdateOnce(platform::Ipv4 address, std::string& message, int* transfers = nullptr) {
     BenchView view(address);
     UpdateRunOptions options;
-    options.flash = [transfers](int a, int b, int c, int d, auto notAfter) {
+    options.flash = [transfers](int a, int b, int c, int d, auto notAfter, FlashReport& report) {
         if (transfers != nullptr) {
             ++*transfers;
         }
-        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
+        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter, report);
     };
     const bool ok = RunUpdate(view, options);
     ProgressWindow = nullptr;

@@ -24,6 +24,11 @@ void HarnessView::PumpPendingMessages() {
     platform::PumpAllMessages();
 }
 
+bool HarnessView::ConfirmWriteKept(const std::string& question) {
+    questions.push_back(question);
+    return answer;
+}
+
 void GiveKnownParameters(sim::Controller& instrument, KnownValues values) {
     std::array<float, 9> floats{-7.5f, 1.0e-6f,   -1.0f,  65535.25f, 0.0f,
                                 3.75f, -0.03125f, 2.5e6f, 19.0f};
@@ -79,12 +84,12 @@ RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& 
     HarnessView view(address);
     RunResult result;
     UpdateRunOptions options;
-    options.flash = [&](int a, int b, int c, int d, auto notAfter) {
+    options.flash = [&](int a, int b, int c, int d, auto notAfter, FlashReport& report) {
         if (beforeEachTransfer) {
             beforeEachTransfer();
         }
         ++result.transfers;
-        return FlashFirmware(a, b, c, d, local, notAfter);
+        return FlashFirmware(a, b, c, d, local, notAfter, report);
     };
     options.timing = timing;
     const auto start = std::chrono::steady_clock::now();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/kept_parameters.h"
 #include "app/update_run.h"
 #include "device/device_timing.h"
 #include "platform/window_message.h"
@@ -34,9 +35,14 @@ public:
     void SetMessageText(const std::string& text) override { messages_.push_back(text); }
     platform::WindowHandle WindowHandle() override { return window_; }
     void PumpPendingMessages() override;
+    // Records the question and answers as `answer` says.
+    bool ConfirmWriteKept(const std::string& question) override;
 
     int Position() const { return position_; }
     const std::vector<std::string>& Messages() const { return messages_; }
+
+    bool answer = true;
+    std::vector<std::string> questions;
 
 private:
     std::array<uint8_t, 4> address_;

@@ -124,9 +124,9 @@ sim::Controller& UpdateRunTest::StartInstrument(uint8_t major, uint8_t minor) {
 
 bool UpdateRunTest::Run(RecordingView& view) {
     UpdateRunOptions options;
-    options.flash = [this](int a, int b, int c, int d, auto notAfter) {
+    options.flash = [this](int a, int b, int c, int d, auto notAfter, FlashReport& report) {
         ++transfers_;
-        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter);
+        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter, report);
     };
     options.timing = RunTiming{}.Shortened(timingDivisor_);
     return RunUpdate(view, kept_, options);

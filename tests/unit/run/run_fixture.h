@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/kept_parameters.h"
 #include "app/update_run.h"
 #include "platform/sleeper.h"
 #include "platform/window_message.h"
@@ -51,6 +52,10 @@ public:
     void SetMessageText(const std::string& text) override { messages.push_back(text); }
     platform::WindowHandle WindowHandle() override { return window_.handle(); }
     void PumpPendingMessages() override;
+    bool ConfirmWriteKept(const std::string& question) override {
+        questions.push_back(question);
+        return answer;
+    }
 
     int Position() const { return positions.empty() ? 0 : positions.back(); }
     std::string Message() const { return messages.empty() ? std::string{} : messages.back(); }
@@ -59,6 +64,8 @@ public:
     std::function<void(int)> onPosition;
     std::vector<int> positions;
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    bool answer = true;  // to a question about kept values
     std::vector<int> flashSteps;
     std::array<int, 2> range{-1, -1};
     int pumps = 0;

@@ -1,5 +1,8 @@
 #include "tests/unit/transfer/fake_ads.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "ads/ads_api.h"
 
 namespace corvane::test {
@@ -74,5 +77,13 @@ int32_t AdsSyncReadStateReqEx(int32_t port, const AmsAddr* /*pAddr*/, uint16_t* 
     FlowLog().push_back("ReadState " + std::to_string(port));
     *pAdsState = ADSSTATE_RUN;
     *pDevState = 0;
+    return ADSERR_NOERR;
+}
+
+int32_t AdsSyncReadReqEx(int32_t port, const AmsAddr* /*pAddr*/, uint32_t indexGroup,
+                         uint32_t indexOffset, uint32_t length, void* pData) {
+    FlowLog().push_back("Read " + std::to_string(port) + " " + std::to_string(indexGroup) + " " +
+                        std::to_string(indexOffset) + " " + std::to_string(length));
+    std::fill_n(static_cast<uint8_t*>(pData), length, uint8_t{0});
     return ADSERR_NOERR;
 }
