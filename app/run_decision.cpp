@@ -123,11 +123,11 @@ constexpr auto kRules = std::to_array<Rule>({
     // Time is up: the text says what is true of the instrument now.
     {"the phase is over with the PLC in STOP", OverWithPlcStopped, Action::kGiveUp,
      TEXT_PLC_STOPPED},
-    {"the phase is over after the new firmware showed: its parameters may be at factory values",
-     OverAfterNewFirmware, Action::kGiveUp, TEXT_RESTORE_FAILED},
     {"the phase is over before any STOP, the instrument busy or not ready", OverUntouchedBusy,
      Action::kGiveUp, TEXT_BUSY},
     {"the phase is over before any STOP", OverUntouched, Action::kGiveUp, TEXT_CONNECT_FAILED},
+    {"the phase is over after the new firmware showed: its parameters may be at factory values",
+     OverAfterNewFirmware, Action::kGiveUp, TEXT_RESTORE_FAILED},
     {"the phase is over", PhaseOver, Action::kGiveUp, TEXT_UNKNOWN_ERROR},
     {"the user chose not to write the kept values", Declined, Action::kGiveUp,
      TEXT_KEPT_DECLINED},
@@ -202,6 +202,10 @@ Decision Decide(const RunFacts& facts, const Look& look, Clock::time_point now,
         }
     }
     return {};  // unreachable: the last rule always applies
+}
+
+size_t DecisionRuleCount() {
+    return kRules.size();
 }
 
 void LearnFromLook(RunFacts& facts, const Look& look, Clock::time_point now,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 
 #include "app/update_run.h"
@@ -96,6 +97,9 @@ struct Decision {
 // The one decision: from the facts as they stood before `look`, and `look` itself.
 Decision Decide(const RunFacts& facts, const Look& look, Clock::time_point now,
                 const RunTiming& timing);
+
+// How many rules the table holds, for a test that every one of them decides somewhere.
+size_t DecisionRuleCount();
 
 // What the run learns for certain, applied after each decision.
 void LearnFromLook(RunFacts& facts, const Look& look, Clock::time_point now,

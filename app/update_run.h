@@ -28,25 +28,30 @@ inline constexpr std::chrono::milliseconds FLASH_RETRY_PAUSE{1000};
 inline constexpr int MAX_RESTORE_ROUNDS = 3;
 
 // How long each phase of a run may take, on the steady clock, and its pauses. No Connect
-// starts, no mailbox exchange waits, no download goes on and no transfer starts past its
-// phase's end; what may still be under way then is bounded by the device link's limits
-// (device/device_timing.h: ADS call 2 s, exchange 10 s, worker wait 10 s) and one pause.
+// starts, no mailbox exchange waits, no download goes on, no look starts and no transfer starts
+// past its phase's end; what may still be under way then is bounded by the device link's limits
+// (device/device_timing.h: ADS call 2 s, exchange 10 s, worker wait 10 s) and one pause. The
+// time a user takes to answer a question is not the instrument's: the phase starts again after
+// it, and it is not counted here.
 //
 // Ending a session costs at most its release (10 s), the wait for its worker (10 s) and
-// Shutdown's waits for the lock (12 ADS calls, 24 s): 44 s. So the worst case of a whole run,
-// whatever the instrument does (silent, refusing, half-open, slow, busy, restarting amid
-// anything), adds up as follows:
+// Shutdown's waits for the lock (12 ADS calls, 24 s): 44 s. A look costs four ADS calls (the
+// PLC's state, the session's status read, a wait for the lock, the state word read last) and
+// the end of its session. So the worst case of a whole run, whatever the instrument does
+// (silent, refusing, half-open, slow, busy, restarting amid anything), adds up as follows:
 //     save: connect, read, connect again after a drop    45 s + 2 s (a status read)
 //                                                             + 44 s (a session) + 1 s (a pause)
 //     release the saving session, settle                  44 s + 1.6 s
 //     transfers and looks for the new firmware          120 s + 10 s (a transfer begun: STOP,
 //                                                             connect, name, frame, RUN)
-//                                                             + 6 s (a look: PLC state, RUN,
-//                                                             status) + 44 s + 1 s
-//     restore, read back, confirm afresh                  75 s + 6 s + 2 x 44 s + 1.6 s + 2 s
+//                                                             + 8 s + 44 s (a look begun)
+//                                                             + 1 s (a pause)
+//     restore, read back, confirm afresh                  75 s + 8 s + 44 s (a look begun)
+//                                                             + 44 s + 1.6 s + 1 s (a round's
+//                                                             release, settle and pause)
 //     release the last session, and Shutdown             2 x 44 s
 //     --------------------------------------------------------------------------------------
-//     at most                                           579.2 s: nine minutes and 39 s.
+//     at most                                           582.2 s: nine minutes and 42 s.
 // Nearly half of it is sessions that do not end when asked; a run against an instrument that
 // answers at all ends far sooner. RunWorstCase() adds the same terms for the limits in force.
 struct RunTiming {

@@ -126,7 +126,11 @@ bool UpdateRunTest::Run(RecordingView& view) {
     UpdateRunOptions options;
     options.flash = [this](int a, int b, int c, int d, auto notAfter, FlashReport& report) {
         ++transfers_;
-        return FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter, report);
+        const int result = FlashFirmware(a, b, c, d, SystemLocalAddressSource(), notAfter, report);
+        if (alterReport_) {
+            alterReport_(report);
+        }
+        return result;
     };
     options.timing = RunTiming{}.Shortened(timingDivisor_);
     return RunUpdate(view, kept_, options);

@@ -98,6 +98,8 @@ protected:
     KeptParameters kept_;
     std::unique_ptr<sim::Controller> instrument_;
     std::atomic<int> transfers_{0};
+    // Changes what each flash reports to the run, as a lost reply would.
+    std::function<void(FlashReport&)> alterReport_;
     // Total of the fixed waits that the run asked for, at full length.
     std::chrono::milliseconds requestedSleep_{0};
     // Each fixed wait really sleeps this fraction of its length.

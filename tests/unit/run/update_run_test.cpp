@@ -255,6 +255,20 @@ TEST_F(UpdateRunTest, InstrumentBusyForGoodIsAFailureOnlyWhenTheRestorePhaseEnds
     EXPECT_EQ(kept_.For(TestOctets())->values.size(), 10u);
 }
 
+// The image went out whole and installed, but the run could not tell: the values are kept
+// from the first STOP on, so the failed restore still leaves them with the wizard.
+TEST_F(UpdateRunTest, ValuesAreKeptFromTheFirstStopWhateverTheTransferReported) {
+    options_.faults.busyAfterRebootMs = 600000;
+    StartInstrument(3, 1);
+    alterReport_ = [](FlashReport& report) { report.imageWhole = false; };
+    RecordingView view(TestOctets());
+
+    EXPECT_FALSE(Run(view));
+
+    EXPECT_EQ(view.Message(), WithValuesKept(TEXT_RESTORE_FAILED));
+    EXPECT_NE(kept_.For(TestOctets()), nullptr);
+}
+
 TEST_F(UpdateRunTest, UnansweredWriteDoesNotStopTheOthersAndTheInstrumentHasTheLastWord) {
     device::ScopedDeviceTimingForTesting timing(milliseconds(300), milliseconds(5000));
     sim::Controller& instrument = StartInstrument(3, 1);
