@@ -174,8 +174,9 @@ void UpdateRun::KeepSaved() {
 bool UpdateRun::FollowDecisions() {
     ProgressWindow = view_.WindowHandle();
     for (;;) {
-        // Past the phase's end nothing is looked at any more: the last look tells the text.
-        const bool over = Clock::now() >= facts_.phaseEnd;
+        // Past the phase's end, or once the user has declined, nothing is looked at any more:
+        // the last look tells the text.
+        const bool over = Clock::now() >= facts_.phaseEnd || facts_.declined;
         const Look look = over ? lastLook_ : LookNow();
         const Decision decision = Decide(facts_, look, Clock::now(), timing_);
         LearnFromLook(facts_, look, Clock::now(), timing_);

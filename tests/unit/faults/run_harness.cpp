@@ -80,8 +80,9 @@ device::DeviceTiming ShortenedDeviceTiming(int divisor, std::chrono::millisecond
 
 RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
                          const RunTiming& timing, const LocalAddressSource& local,
-                         const std::function<void()>& beforeEachTransfer) {
+                         const std::function<void()>& beforeEachTransfer, bool writeKept) {
     HarnessView view(address);
+    view.answer = writeKept;
     RunResult result;
     UpdateRunOptions options;
     options.flash = [&](int a, int b, int c, int d, auto notAfter, FlashReport& report) {
@@ -100,6 +101,7 @@ RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& 
         result.message = view.Messages().back();
     }
     result.position = view.Position();
+    result.questions = view.questions;
     // The view's window goes with it; nothing may post to it afterwards.
     ProgressWindow = nullptr;
     return result;

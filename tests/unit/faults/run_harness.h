@@ -74,6 +74,8 @@ struct RunResult {
     int transfers = 0;
     int position = 0;
     std::chrono::milliseconds elapsed{0};
+    // The questions about kept values the run asked.
+    std::vector<std::string> questions;
 };
 
 // The run's phase limits and pauses as the tests shorten them, and how much shorter again the
@@ -87,10 +89,12 @@ device::DeviceTiming ShortenedDeviceTiming(int divisor, std::chrono::millisecond
 
 // One whole update against the instrument at `address`, through FlashFirmware with `local` as
 // its host-name look-up, counting the transfers and timing it, with what the wizard keeps
-// between runs in `kept`. The caller installs the shortened sleeper.
+// between runs in `kept`; a question about kept values is answered `writeKept`. The caller
+// installs the shortened sleeper.
 RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& kept,
                          const RunTiming& timing = RunTiming{}.Shortened(kTestTimingDivisor),
                          const LocalAddressSource& local = SystemLocalAddressSource(),
-                         const std::function<void()>& beforeEachTransfer = {});
+                         const std::function<void()>& beforeEachTransfer = {},
+                         bool writeKept = true);
 
 }  // namespace corvane::test
