@@ -50,75 +50,78 @@ bool IsPlcControl(const StreamFrame& frame) {
 
 // A router with one route serves a frame only when its source NetId is that route's and the
 // connection comes from the address the route names.
-Verdict Route(const Faults& faults, const StreamFrame& frame, StreamCounts&) {
-    if (!faults.route) {
+Verdict Route(const FilterContext& context) {
+    if (!context.faults.route) {
         return {};
     }
-    const AmsNetId& route = *faults.route;
+    const AmsNetId& route = *context.faults.route;
+    const StreamFrame& frame = context.frame;
     const bool routed =
         frame.header.source.netId == route && frame.peer &&
         *frame.peer == platform::Ipv4{route.b[0], route.b[1], route.b[2], route.b[3]};
     return routed ? Verdict{} : Verdict{Act::kIgnore, "no route"};
 }
 
-Verdict DropAfterReads(const Faults& faults, const StreamFrame& frame, StreamCounts& counts) {
-    const auto command = CommandWritten(frame);
-    const int reads = counts.commands[kCmdGetParameter];
-    if (!command || command->first != kCmdGetParameter || faults.dropAfterReads <= 0 ||
-        reads <= faults.dropAfterReads) {
+Verdict DropAfterReads(const FilterContext& context) {
+    const auto command = CommandWritten(context.frame);
+    const auto counted = context.counts.commands.find(kCmdGetParameter);
+    const int reads = counted == context.counts.commands.end() ? 0 : counted->second;
+    if (!command || command->first != kCmdGetParameter || context.faults.dropAfterReads <= 0 ||
+        reads <= context.faults.dropAfterReads) {
         return {};
     }
     return {Act::kClose, "dropped at parameter read " + std::to_string(reads)};
 }
 
-milliseconds Delay(const Faults& faults, const StreamFrame&, FrameOutcome&) {
-    return milliseconds(faults.delayMs);
+milliseconds Delay(const FilterContext& context, FrameOutcome&) {
+    return milliseconds(context.faults.delayMs);
 }
 
-milliseconds DownloadReply(const Faults& faults, const StreamFrame& frame, FrameOutcome& outcome) {
+milliseconds DownloadReply(const FilterContext& context, FrameOutcome& outcome) {
     if (!outcome.downloadFrame || !outcome.reply) {
         return {};
     }
-    if (faults.downloadSilent) {
+    if (context.faults.downloadSilent) {
         outcome.reply.reset();
-    } else if (faults.downloadError) {
-        outcome.reply = ams::EncodeReply(frame.header, ams::kFlagResponse, kDownloadFaultError, {});
+    } else if (context.faults.downloadError) {
+        outcome.reply =
+            ams::EncodeReply(context.frame.header, ams::kFlagResponse, kDownloadFaultError, {});
     }
     return {};
 }
 
-Verdict DropAfter(const Faults& faults, const FrameOutcome&, const StreamCounts& counts) {
-    if (faults.dropAfter > 0 && counts.requests >= faults.dropAfter) {
-        return {Act::kClose, "dropped after " + std::to_string(counts.requests) + " requests"};
+Verdict DropAfter(const FilterContext& context, const FrameOutcome&) {
+    const int requests = context.counts.requests;
+    if (context.faults.dropAfter > 0 && requests >= context.faults.dropAfter) {
+        return {Act::kClose, "dropped after " + std::to_string(requests) + " requests"};
     }
     return {};
 }
 
-Verdict DownloadDropAfter(const Faults& faults, const FrameOutcome& outcome,
-                          const StreamCounts& counts) {
-    if (outcome.downloadFrame && faults.downloadDropAfter > 0 &&
-        counts.downloads >= faults.downloadDropAfter) {
-        return {Act::kClose,
-                "dropped after " + std::to_string(counts.downloads) + " download frames"};
+Verdict DownloadDropAfter(const FilterContext& context, const FrameOutcome& outcome) {
+    const int downloads = context.counts.downloads;
+    if (outcome.downloadFrame && context.faults.downloadDropAfter > 0 &&
+        downloads >= context.faults.downloadDropAfter) {
+        return {Act::kClose, "dropped after " + std::to_string(downloads) + " download frames"};
     }
     return {};
 }
 
-Verdict StallDownload(const Faults& faults, const FrameOutcome& outcome,
-                      const StreamCounts& counts) {
-    if (outcome.downloadFrame && faults.stallDownload > 0 &&
-        counts.downloads >= faults.stallDownload) {
+Verdict StallDownload(const FilterContext& context, const FrameOutcome& outcome) {
+    const int downloads = context.counts.downloads;
+    if (outcome.downloadFrame && context.faults.stallDownload > 0 &&
+        downloads >= context.faults.stallDownload) {
         return {Act::kStall,
-                "no longer read after " + std::to_string(counts.downloads) + " download frames"};
+                "no longer read after " + std::to_string(downloads) + " download frames"};
     }
     return {};
 }
 
 struct ConnectionFault {
     const char* name;
-    Verdict (*request)(const Faults&, const StreamFrame&, StreamCounts&);
-    milliseconds (*reply)(const Faults&, const StreamFrame&, FrameOutcome&);
-    Verdict (*afterReply)(const Faults&, const FrameOutcome&, const StreamCounts&);
+    Verdict (*request)(const FilterContext&);
+    milliseconds (*reply)(const FilterContext&, FrameOutcome&);
+    Verdict (*afterReply)(const FilterContext&, const FrameOutcome&);
 };
 
 // Every connection fault, in the order a frame meets them.
@@ -134,39 +137,34 @@ constexpr auto kConnectionFaults = std::to_array<ConnectionFault>({
 
 }  // namespace
 
-Verdict FilterRequest(const Faults& faults, const StreamFrame& frame, StreamCounts& counts) {
-    if (const auto code = counts.seen.New(frame)) {
-        ++counts.commands[*code];
-    }
+Verdict FilterRequest(const FilterContext& context) {
     for (const auto& fault : kConnectionFaults) {
         if (fault.request == nullptr) {
             continue;
         }
-        if (Verdict verdict = fault.request(faults, frame, counts); verdict.act != Act::kServe) {
+        if (Verdict verdict = fault.request(context); verdict.act != Act::kServe) {
             return verdict;
         }
     }
     return {};
 }
 
-milliseconds FilterReply(const Faults& faults, const StreamFrame& frame, FrameOutcome& outcome) {
+milliseconds FilterReply(const FilterContext& context, FrameOutcome& outcome) {
     milliseconds delay{};
     for (const auto& fault : kConnectionFaults) {
         if (fault.reply != nullptr) {
-            delay += fault.reply(faults, frame, outcome);
+            delay += fault.reply(context, outcome);
         }
     }
     return delay;
 }
 
-Verdict FilterAfterReply(const Faults& faults, const FrameOutcome& outcome,
-                         const StreamCounts& counts) {
+Verdict FilterAfterReply(const FilterContext& context, const FrameOutcome& outcome) {
     for (const auto& fault : kConnectionFaults) {
         if (fault.afterReply == nullptr) {
             continue;
         }
-        if (Verdict verdict = fault.afterReply(faults, outcome, counts);
-            verdict.act != Act::kServe) {
+        if (Verdict verdict = fault.afterReply(context, outcome); verdict.act != Act::kServe) {
             return verdict;
         }
     }
