@@ -86,8 +86,14 @@ struct Stats {
     std::map<uint16_t, uint64_t> mailboxAnswered;  // by code
     uint64_t commandBlockWrites = 0;               // Writes touching the command block
     uint64_t stopRequests = 0;
-    uint64_t stopsWhileBusy = 0;       // STOP requests while the state word read 2
-    uint64_t writesWhileNotReady = 0;  // parameter writes taken while the state word read 0
+    uint64_t stopsWhileBusy = 0;      // STOP requests while the state word read 2
+    uint64_t stopsWhileNotReady = 0;  // STOP requests while the state word read 0
+    // STOP requests while an image may be installing: a complete one waiting for its RUN, or an
+    // install held back by install-ms under way.
+    uint64_t stopsWhileInstalling = 0;
+    // Parameter writes (new command 7 records) by the state word when the program first saw them.
+    uint64_t writesWhileBusy = 0;      // it read 2
+    uint64_t writesWhileNotReady = 0;  // it read 0
     uint64_t runRequests = 0;
     uint64_t downloadFrames = 0;
     uint64_t framesWithoutRoute = 0;  // dropped under the route fault

@@ -174,9 +174,10 @@ std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t>
     outcome.logDetail += ",\"ads_state\":" + std::to_string(control.adsState);
     if (control.adsState == ADSSTATE_STOP) {
         ++stats_.stopRequests;
-        if (plc_.StateWord(device_, now) == 2) {
-            ++stats_.stopsWhileBusy;
-        }
+        const int16_t state = plc_.StateWord(device_, now);
+        stats_.stopsWhileBusy += state == 2 ? 1 : 0;
+        stats_.stopsWhileNotReady += state == 0 ? 1 : 0;
+        stats_.stopsWhileInstalling += imagePending_ || device_.InstallUnderWay() ? 1 : 0;
         plc_.SetRunning(false);
         outcome.events.emplace_back("plc_stop", "PLC stopped");
         return ams::EncodeResultReply(0);

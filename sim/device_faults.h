@@ -34,6 +34,7 @@ public:
     // RUN came for a complete image: true when install-ms holds the install back.
     bool HoldInstall(Clock::time_point now);
     bool InstallDue(Clock::time_point now) const;
+    bool InstallUnderWay() const { return installRun_.has_value(); }
     void Installed();  // the image went in; the reboot follows
 
     // Answered mailbox commands after an install. A write: true when reboot-after-writes

@@ -145,6 +145,12 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
         seenCode_ = code;
         seenSequence_ = sequence;
         ++stats.mailboxReceived[code];
+        if (code == kCmdSetParameter) {
+            // Judged as the write arrives, whenever it is answered.
+            const int16_t state = StateWord(faults, now);
+            stats.writesWhileBusy += state == 2 ? 1 : 0;
+            stats.writesWhileNotReady += state == 0 ? 1 : 0;
+        }
     }
     if (faults.Silent(code)) {
         return 0;
@@ -153,9 +159,6 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
     std::string event;
     if (!AnswerCommand(command, response, stats, event)) {
         return 0;
-    }
-    if (code == kCmdSetParameter && StateWord(faults, now) == 0) {
-        ++stats.writesWhileNotReady;
     }
     std::copy(response.begin(), response.end(), memory.begin() + kResponseBlockOffset);
     answeredCode_ = code;

@@ -385,9 +385,12 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     if (succeeds) {
         EXPECT_EQ(stats.lastRegisteredHost, facing ? facing : AddressFacing(TestOctets()));
     }
-    // A busy instrument is never stopped, one that is not ready is not written to, and no
-    // image is installed twice.
+    // An instrument that is busy or not ready is neither stopped nor written to, one that may
+    // be installing an image is not stopped, and no image is installed twice.
     EXPECT_EQ(stats.stopsWhileBusy, 0u);
+    EXPECT_EQ(stats.stopsWhileNotReady, 0u);
+    EXPECT_EQ(stats.stopsWhileInstalling, 0u);
+    EXPECT_EQ(stats.writesWhileBusy, 0u);
     EXPECT_EQ(stats.writesWhileNotReady, 0u);
     EXPECT_LE(stats.imagesInstalled, 1u);
     // A run that ended before its transfer never touched the PLC or the download.

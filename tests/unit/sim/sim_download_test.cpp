@@ -377,6 +377,21 @@ TEST_F(SimDownloadTest, InstallMsServesWithTheOldFirmwareAndThenLosesWhatWasWrit
     EXPECT_EQ(simulator.FloatParameter(3), sim::Controller::FactoryFloatParameter(3));
 }
 
+// A STOP counts while a complete image waits for its RUN and while install-ms holds it back.
+TEST_F(SimDownloadTest, StopsWhileAnImageMayBeInstallingAreCounted) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.installMs = 600000;
+    auto& simulator = Start();
+    ASSERT_EQ(Stop(), 0);
+    RawClient client(TestOctets());
+    ASSERT_EQ(SendDownload(client, options_.expectedImage), 9);
+    ASSERT_EQ(Stop(), 0);
+    ASSERT_EQ(Run(), 0);
+    ASSERT_EQ(Stop(), 0);
+    EXPECT_EQ(simulator.stats().stopRequests, 3u);
+    EXPECT_EQ(simulator.stats().stopsWhileInstalling, 2u);
+}
+
 TEST_F(SimDownloadTest, RebootAfterWritesRestartsOnceWithFactoryParameters) {
     options_.expectedImage = TestImage(1, 1);
     options_.faults.rebootAfterWrites = 2;

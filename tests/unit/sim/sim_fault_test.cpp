@@ -100,14 +100,27 @@ TEST_F(SimFaultTest, CutAndRestartAtAnEventDropEveryConnectionOnce) {
     EXPECT_EQ(simulator.IntParameter(11), kept);
 }
 
-TEST_F(SimFaultTest, StopsWhileBusyAreCounted) {
+// STOP requests and parameter writes count by the state word they arrive at: write 1 arrives
+// busy and is answered only once the word reads 0.
+TEST_F(SimFaultTest, StopsAndWritesCountByTheStateWordTheyArriveAt) {
     options_.faults.busy = true;
+    options_.faults.mailboxSilent = true;
     auto& simulator = Start();
-    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr), 0);
+    const auto control = [&](uint16_t state) {
+        return AdsSyncWriteControlReq(&plc_, state, 0, 0, nullptr);
+    };
+    EXPECT_EQ(WriteCommand(Command(7, 1, 3)), 0);
+    EXPECT_EQ(control(ADSSTATE_STOP), 0);
     simulator.SetFaults({});
-    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr), 0);
-    EXPECT_EQ(simulator.stats().stopRequests, 2u);
-    EXPECT_EQ(simulator.stats().stopsWhileBusy, 1u);
+    simulator.SetStateWord(0);
+    EXPECT_EQ(control(ADSSTATE_RUN), 0);
+    EXPECT_EQ(Sequence(Exchange(Command(7, 2, 3))), 2u);
+    EXPECT_EQ(control(ADSSTATE_STOP), 0);
+    const sim::Stats s = simulator.stats();
+    EXPECT_EQ(s.mailboxAnswered.at(7), 2u);
+    EXPECT_EQ((std::array{s.stopsWhileBusy, s.stopsWhileNotReady, s.writesWhileBusy,
+                          s.writesWhileNotReady}),
+              (std::array<uint64_t, 4>{1, 1, 1, 1}));
 }
 
 // Streams no controller should ever see. After each the connection is dropped or left, and
