@@ -295,6 +295,7 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     options.firmwareMinor = 1;
     options.rebootMs = 150;
     options.faults = c.faults;
+    LogEventsIfAsked(options);
     sim::Controller instrument(options);
     ASSERT_TRUE(instrument.Start()) << instrument.LastError();
     GiveKnownParameters(instrument, c.values);
