@@ -4,8 +4,10 @@
 // unless the run says so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -86,6 +88,8 @@ struct FaultCase {
     uint64_t restarts = 0;
     // Takes real seconds: built into the slow suite, which runs once, natively.
     bool slow = false;
+    // Part of a line the instrument logs when the fault strikes: it must have struck.
+    const char* shows = nullptr;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
@@ -219,7 +223,8 @@ const FaultCase kCases[] = {
     // The RUN after the download is lost: the next look finds the PLC stopped and starts it.
     {.name = "RunRequestLost",
      .faults = With([](sim::Faults& f) { f.loseRun = 1; }),
-     .beforeRestartWait = true},
+     .beforeRestartWait = true,
+     .shows = "RUN lost"},
     // The download is cut and the instrument then reports busy: the next transfer waits for
     // it and sends no STOP while it is busy.
     {.name = "BusySeenBeforeARetransfer",
@@ -228,7 +233,8 @@ const FaultCase kCases[] = {
          f.busyAfterCutMs = 1000;
      }),
      .minTransfers = 2,
-     .maxTransfers = 2},
+     .maxTransfers = 2,
+     .shows = "download cut short: busy for 1000 ms"},
     // The same, busy for good: no STOP while busy, no transfer after the phase's end, and
     // nothing changed.
     {.name = "BusyForGoodBeforeARetransfer",
@@ -322,6 +328,12 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     options.firmwareMinor = 1;
     options.rebootMs = 150;
     options.faults = c.faults;
+    std::mutex eventsMutex;
+    std::vector<std::string> events;
+    options.onEvent = [&](const std::string& line) {
+        std::lock_guard lock(eventsMutex);
+        events.push_back(line);
+    };
     LogEventsIfAsked(options);
     sim::Controller instrument(options);
     ASSERT_TRUE(instrument.Start()) << instrument.LastError();
@@ -400,6 +412,13 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
         EXPECT_FALSE(kept.Holds());
     } else {
         EXPECT_FALSE(stats.listening);
+    }
+    if (c.shows != nullptr) {
+        std::lock_guard lock(eventsMutex);
+        EXPECT_TRUE(std::ranges::any_of(
+            events,
+            [&c](const std::string& line) { return line.find(c.shows) != std::string::npos; }))
+            << "the fault never struck: no line shows \"" << c.shows << "\"";
     }
     // Every frame, ADS request or download record, came from the address facing the
     // instrument, with it as its source NetId.
