@@ -90,6 +90,25 @@ milliseconds DownloadReply(const FilterContext& context, FrameOutcome& outcome) 
     return {};
 }
 
+// As a router that mixes up two requests: the reply is whole and well formed, but its invoke id
+// names a request the host never sent, so a host must not take it as its answer.
+milliseconds WrongInvoke(const FilterContext& context, FrameOutcome& outcome) {
+    const int n = context.faults.wrongInvokeAfter;
+    ams::AmsHeader header;
+    std::span<const uint8_t> data;
+    if (n <= 0 || context.counts.requests != n || !outcome.reply ||
+        ams::DecodeFrame(*outcome.reply, header, data) != ams::DecodeStatus::kOk) {
+        return {};
+    }
+    header.invokeId = ~context.frame.header.invokeId;
+    outcome.reply = ams::EncodeFrame(header, data);
+    outcome.events.emplace_back("wrong_invoke", "reply to request " + std::to_string(n) +
+                                                    " on a connection sent with invoke id " +
+                                                    std::to_string(header.invokeId) + ", not " +
+                                                    std::to_string(context.frame.header.invokeId));
+    return {};
+}
+
 Verdict DropAfter(const FilterContext& context, const FrameOutcome&) {
     const int requests = context.counts.requests;
     if (context.faults.dropAfter > 0 && requests >= context.faults.dropAfter) {
@@ -129,6 +148,7 @@ constexpr auto kConnectionFaults = std::to_array<ConnectionFault>({
     {"route", Route, nullptr, nullptr},
     {"drop-after-reads", DropAfterReads, nullptr, nullptr},
     {"download-silent, download-error", nullptr, DownloadReply, nullptr},
+    {"wrong-invoke-after", nullptr, WrongInvoke, nullptr},
     {"delay-ms", nullptr, Delay, nullptr},
     {"drop-after", nullptr, nullptr, DropAfter},
     {"download-drop-after", nullptr, nullptr, DownloadDropAfter},

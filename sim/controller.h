@@ -54,6 +54,8 @@ struct Faults {
     // A router with this one route: only frames from this source NetId, on a connection from
     // its first four octets, are served; the rest is dropped unanswered (none set = serve all).
     std::optional<AmsNetId> route{};
+    int wrongInvokeAfter = 0;  // the reply to the N-th request on a connection carries another
+                               // invoke id (0 = off)
 
     bool operator==(const Faults&) const = default;
 };

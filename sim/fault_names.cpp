@@ -62,6 +62,8 @@ const auto kFaultNames = std::to_array<FaultName>({
      "released, restarts with factory parameters"},
     {"busy-after-cut-ms", &Faults::busyAfterCutMs,
      "after a download connection ends early the state word reads 2 for N milliseconds"},
+    {"wrong-invoke-after", &Faults::wrongInvokeAfter,
+     "the reply to the N-th request on a connection carries another invoke id"},
 });
 
 constexpr int kMaxCount = 24 * 60 * 60 * 1000;

@@ -243,6 +243,13 @@ const FaultCase kCases[] = {
          f.busyAfterCutMs = 600000;
      }),
      .outcomes = {NothingChanged(TEXT_UNKNOWN_ERROR)}},
+    // The twentieth reply on every connection answers another invoke id: first amid the
+    // save's parameter reads, then on an image record and amid every restore round. A sound
+    // run waits it out; wherever it gives up, nothing is lost.
+    {.name = "AnotherInvokeIdInTheTwentiethReplyOfEachConnection",
+     .faults = With([](sim::Faults& f) { f.wrongInvokeAfter = 20; }),
+     .outcomes = {Success(), NothingChanged(TEXT_READ_FAILED), ValuesKept(TEXT_RESTORE_FAILED)},
+     .shows = "reply to request 20 "},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;
