@@ -56,6 +56,7 @@ struct Faults {
     std::optional<AmsNetId> route{};
     int wrongInvokeAfter = 0;  // the reply to the N-th request on a connection carries another
                                // invoke id (0 = off)
+    int stateFlapMs = 0;       // the state word alternates between 1 and 2 every N ms (0 = off)
 
     bool operator==(const Faults&) const = default;
 };

@@ -32,6 +32,12 @@ std::optional<int16_t> DeviceFaults::StateWord(Clock::time_point now) const {
     if (now < notReadyUntil_) {
         return int16_t{0};
     }
+    if (faults_.stateFlapMs > 0) {
+        // An instrument that keeps taking up short tasks of its own: ready in the even periods
+        // of the steady clock, busy in the odd ones.
+        const auto period = now.time_since_epoch() / milliseconds(faults_.stateFlapMs);
+        return int16_t(period % 2 == 0 ? 1 : 2);
+    }
     return std::nullopt;
 }
 

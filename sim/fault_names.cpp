@@ -64,6 +64,8 @@ const auto kFaultNames = std::to_array<FaultName>({
      "after a download connection ends early the state word reads 2 for N milliseconds"},
     {"wrong-invoke-after", &Faults::wrongInvokeAfter,
      "the reply to the N-th request on a connection carries another invoke id"},
+    {"state-flap-ms", &Faults::stateFlapMs,
+     "the state word alternates between 1 (ready) and 2 (busy) every N milliseconds"},
 });
 
 constexpr int kMaxCount = 24 * 60 * 60 * 1000;

@@ -123,6 +123,25 @@ TEST_F(SimFaultTest, StopsAndWritesCountByTheStateWordTheyArriveAt) {
               (std::array<uint64_t, 4>{1, 1, 1, 1}));
 }
 
+// Ready and busy in turn; lifted, it reads ready at once, in what would be a busy period.
+TEST_F(SimFaultTest, StateFlapAlternatesReadyAndBusyUntilLifted) {
+    options_.faults.stateFlapMs = 100;
+    auto& simulator = Start();
+    const auto readUntil = [&](int16_t word) {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        int16_t read = ReadStatus().stateWord;
+        while (read != word && std::chrono::steady_clock::now() < deadline) {
+            read = ReadStatus().stateWord;
+        }
+        return read;
+    };
+    for (const int16_t word : {1, 2, 1, 2}) {
+        EXPECT_EQ(readUntil(word), word);
+    }
+    simulator.SetFaults({});
+    EXPECT_EQ(ReadStatus().stateWord, 1);
+}
+
 // Streams no controller should ever see. After each the connection is dropped or left, and
 // the controller keeps serving others.
 enum class Reaction { kDrops, kWaits, kAnswers };
