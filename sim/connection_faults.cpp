@@ -1,5 +1,6 @@
 #include "sim/connection_faults.h"
 
+#include <algorithm>
 #include <array>
 
 #include "ams/ads_codes.h"
@@ -225,8 +226,14 @@ EventCut::Cut EventCut::Count(const StreamFrame& frame, Faults& faults, Stats& s
         faults.restartAt = 0;
         return Cut::kRestart;
     }
-    if (faults.cutAt > 0 && stats.events - cutBase_ == uint64_t(faults.cutAt)) {
-        faults.cutAt = 0;
+    // cut-events: the events lost together, as a download frame and the RUN after it.
+    const uint64_t cuts = uint64_t(std::max(1, faults.cutEvents));
+    const uint64_t sinceCut = stats.events - cutBase_;
+    if (faults.cutAt > 0 && sinceCut >= uint64_t(faults.cutAt) &&
+        sinceCut < uint64_t(faults.cutAt) + cuts) {
+        if (sinceCut + 1 == uint64_t(faults.cutAt) + cuts) {
+            faults.cutAt = 0;
+        }
         return Cut::kCut;
     }
     return Cut::kNone;

@@ -82,8 +82,8 @@ Verdict FilterAfterReply(const FilterContext& context, const FrameOutcome& outco
 bool RefusesConnections(const Faults& faults);
 std::optional<int> ReceiveBufferFor(const Faults& faults);
 
-// cut-at and restart-at: counts every event (a new mailbox command, a STOP or RUN, a download
-// frame) and says when one of them is the one to cut at. Each fires once.
+// cut-at (with cut-events) and restart-at: counts every event (a new mailbox command, a STOP or
+// RUN, a download frame) and says when one of them is one to cut at. Each fires once.
 class EventCut {
 public:
     enum class Cut { kNone, kCut, kRestart };

@@ -57,6 +57,7 @@ struct Faults {
     int wrongInvokeAfter = 0;  // the reply to the N-th request on a connection carries another
                                // invoke id (0 = off)
     int stateFlapMs = 0;       // the state word alternates between 1 and 2 every N ms (0 = off)
+    int cutEvents = 0;         // cut-at cuts the N events from its K-th on, each alike (0, 1 = one)
 
     bool operator==(const Faults&) const = default;
 };

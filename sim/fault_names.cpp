@@ -66,6 +66,8 @@ const auto kFaultNames = std::to_array<FaultName>({
      "the reply to the N-th request on a connection carries another invoke id"},
     {"state-flap-ms", &Faults::stateFlapMs,
      "the state word alternates between 1 (ready) and 2 (busy) every N milliseconds"},
+    {"cut-events", &Faults::cutEvents,
+     "with cut-at=K: the N events from the K-th on are each cut, not only the K-th"},
 });
 
 constexpr int kMaxCount = 24 * 60 * 60 * 1000;

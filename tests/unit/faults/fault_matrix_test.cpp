@@ -107,6 +107,8 @@ constexpr int kReadBackRestartMs = 500 / (kTestTimingDivisor * kTestSleepDivisor
 // The events a run makes before its STOP: the version request and the registration of the
 // connect, ten parameter reads (the version comes with the connect) and the release.
 constexpr int kEventsBeforeStop = 13;
+// A transfer's download frames: five opening commands, 39 image records, three closing ones.
+constexpr int kDownloadFrames = 47;
 
 const FaultCase kCases[] = {
     {.name = "NoFault"},
@@ -250,6 +252,17 @@ const FaultCase kCases[] = {
      .faults = With([](sim::Faults& f) { f.wrongInvokeAfter = 20; }),
      .outcomes = {Success(), NothingChanged(TEXT_READ_FAILED), ValuesKept(TEXT_RESTORE_FAILED)},
      .shows = "reply to request 20 "},
+    // The download's last frame and the RUN the flash sends after it are lost together: the
+    // image never went out whole and the PLC stays stopped. The run finds it stopped, starts
+    // it and transfers once more.
+    {.name = "LastDownloadFrameAndTheRunLostTogether",
+     .faults = With([](sim::Faults& f) {
+         f.cutAt = kEventsBeforeStop + 1 + kDownloadFrames;
+         f.cutEvents = 2;
+     }),
+     .minTransfers = 2,
+     .maxTransfers = 2,
+     .shows = "event 62: every connection dropped"},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;
