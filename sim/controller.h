@@ -58,6 +58,7 @@ struct Faults {
                                // invoke id (0 = off)
     int stateFlapMs = 0;       // the state word alternates between 1 and 2 every N ms (0 = off)
     int cutEvents = 0;         // cut-at cuts the N events from its K-th on, each alike (0, 1 = one)
+    int writeDelayMs = 0;      // a parameter write is answered N ms after the program first saw it
 
     bool operator==(const Faults&) const = default;
 };

@@ -46,6 +46,11 @@ bool DeviceFaults::Silent(uint16_t code) const {
            (code == kCmdRegisterHost && faults_.registerSilent);
 }
 
+bool DeviceFaults::HoldsBack(uint16_t code, Clock::duration waited) const {
+    // Measured against the fault as it stands, so lifting it answers a held write at once.
+    return code == kCmdSetParameter && waited < milliseconds(faults_.writeDelayMs);
+}
+
 bool DeviceFaults::LoseRun() {
     if (runsLost_ >= faults_.loseRun) {
         return false;

@@ -27,6 +27,8 @@ public:
     bool StatusError() const { return faults_.statusError; }
     // A mailbox command of this code is left unanswered.
     bool Silent(uint16_t code) const;
+    // A command the program first saw `waited` ago is not answered yet.
+    bool HoldsBack(uint16_t code, Clock::duration waited) const;
 
     // A RUN after a complete download that is lost: not served, its connection closed.
     bool LoseRun();

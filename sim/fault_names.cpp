@@ -68,6 +68,8 @@ const auto kFaultNames = std::to_array<FaultName>({
      "the state word alternates between 1 (ready) and 2 (busy) every N milliseconds"},
     {"cut-events", &Faults::cutEvents,
      "with cut-at=K: the N events from the K-th on are each cut, not only the K-th"},
+    {"write-delay-ms", &Faults::writeDelayMs,
+     "the PLC program answers a parameter write only N milliseconds after it first sees it"},
 });
 
 constexpr int kMaxCount = 24 * 60 * 60 * 1000;

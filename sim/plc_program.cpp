@@ -144,6 +144,7 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
     if (code != seenCode_ || sequence != seenSequence_) {
         seenCode_ = code;
         seenSequence_ = sequence;
+        seenAt_ = now;
         ++stats.mailboxReceived[code];
         if (code == kCmdSetParameter) {
             // Judged as the write arrives, whenever it is answered.
@@ -152,7 +153,7 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
             stats.writesWhileNotReady += state == 0 ? 1 : 0;
         }
     }
-    if (faults.Silent(code)) {
+    if (faults.Silent(code) || faults.HoldsBack(code, now - seenAt_)) {
         return 0;
     }
     std::array<uint8_t, kMailboxRecordSize> response{};

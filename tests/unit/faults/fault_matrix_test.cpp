@@ -263,6 +263,16 @@ const FaultCase kCases[] = {
      .minTransfers = 2,
      .maxTransfers = 2,
      .shows = "event 62: every connection dropped"},
+    // Every parameter write is answered 100 ms after it arrives (two seconds at full scale),
+    // well within the exchange's limit: the restore waits for each.
+    {.name = "ParameterWritesAnswered100msLate",
+     .faults = With([](sim::Faults& f) { f.writeDelayMs = 100; })},
+    // Every parameter write would be answered only after the exchange gave up on it (600 ms
+    // against 500), and the next write takes its place first: nothing is restored within the
+    // restore phase, so the values are kept.
+    {.name = "ParameterWritesAnsweredAfterTheExchangeGaveUp",
+     .faults = With([](sim::Faults& f) { f.writeDelayMs = 600; }),
+     .outcomes = {ValuesKept(TEXT_RESTORE_FAILED)}},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;

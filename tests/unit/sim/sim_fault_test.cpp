@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <iterator>
 #include <tuple>
@@ -121,6 +122,22 @@ TEST_F(SimFaultTest, StopsAndWritesCountByTheStateWordTheyArriveAt) {
     EXPECT_EQ((std::array{s.stopsWhileBusy, s.stopsWhileNotReady, s.writesWhileBusy,
                           s.writesWhileNotReady}),
               (std::array<uint64_t, 4>{1, 1, 1, 1}));
+}
+
+// A parameter write is taken but answered only once its delay has passed since the program saw
+// it; a read is answered at once.
+TEST_F(SimFaultTest, WriteDelayHoldsTheAnswerToAParameterWrite) {
+    options_.faults.writeDelayMs = 600000;
+    auto& simulator = Start();
+    EXPECT_EQ(Sequence(Exchange(Command(8, 1, 3))), 1u);
+    EXPECT_EQ(Sequence(Exchange(Command(7, 2, 3, std::bit_cast<uint32_t>(77.5f)))), 1u);
+    EXPECT_EQ(simulator.stats().mailboxReceived.at(7), 1u);
+    simulator.SetFaults({.writeDelayMs = 50});
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (Sequence(ReadResponse()) != 2u && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(Sequence(ReadResponse()), 2u);
+    EXPECT_EQ(simulator.FloatParameter(3), 77.5f);
 }
 
 // Ready and busy in turn; lifted, it reads ready at once, in what would be a busy period.
