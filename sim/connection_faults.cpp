@@ -213,7 +213,8 @@ std::optional<uint16_t> CommandTracker::New(const StreamFrame& frame) {
     return command->first;
 }
 
-EventCut::Cut EventCut::Count(const StreamFrame& frame, Faults& faults, Stats& stats) {
+EventCut::Cut EventCut::Count(const StreamFrame& frame, Faults& faults, Stats& stats,
+                              Clock::time_point now) {
     const bool event =
         commands_.New(frame) ||
         (IsDownloadFrame(frame.header.commandId) ? IsRequest(frame.header) : IsPlcControl(frame));
@@ -236,7 +237,25 @@ EventCut::Cut EventCut::Count(const StreamFrame& frame, Faults& faults, Stats& s
         }
         return Cut::kCut;
     }
+    if (faults.outageAt > 0 && faults.outageMs > 0 &&
+        stats.events - outageBase_ == uint64_t(faults.outageAt)) {
+        faults.outageAt = 0;
+        outageStart_ = now;
+        return Cut::kOutage;
+    }
     return Cut::kNone;
+}
+
+bool EventCut::InOutage(const Faults& faults, Clock::time_point now) const {
+    return outageStart_ && now - *outageStart_ < milliseconds(faults.outageMs);
+}
+
+std::optional<LogEvent> EventCut::EndOutage(const Faults& faults, Clock::time_point now) {
+    if (!outageStart_ || InOutage(faults, now)) {
+        return std::nullopt;
+    }
+    outageStart_.reset();
+    return LogEvent{"outage_end", "outage over: frames are served again"};
 }
 
 void EventCut::Rearm(const Faults& before, const Faults& after, const Stats& stats) {
@@ -245,6 +264,9 @@ void EventCut::Rearm(const Faults& before, const Faults& after, const Stats& sta
     }
     if (after.restartAt != before.restartAt) {
         restartBase_ = stats.events;
+    }
+    if (after.outageAt != before.outageAt) {
+        outageBase_ = stats.events;
     }
 }
 

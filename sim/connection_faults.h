@@ -82,19 +82,29 @@ Verdict FilterAfterReply(const FilterContext& context, const FrameOutcome& outco
 bool RefusesConnections(const Faults& faults);
 std::optional<int> ReceiveBufferFor(const Faults& faults);
 
-// cut-at (with cut-events) and restart-at: counts every event (a new mailbox command, a STOP or
-// RUN, a download frame) and says when one of them is one to cut at. Each fires once.
+// cut-at (with cut-events), restart-at and outage-at: counts every event (a new mailbox
+// command, a STOP or RUN, a download frame) and says when one of them is one to cut at or to
+// start the outage at. Each is one-shot.
 class EventCut {
 public:
-    enum class Cut { kNone, kCut, kRestart };
+    using Clock = std::chrono::steady_clock;
+    enum class Cut { kNone, kCut, kRestart, kOutage };
     // A frame about to be served; counts it in stats.events when it is an event.
-    Cut Count(const StreamFrame& frame, Faults& faults, Stats& stats);
+    Cut Count(const StreamFrame& frame, Faults& faults, Stats& stats, Clock::time_point now);
     // A cut the new faults set (or change) counts from here.
     void Rearm(const Faults& before, const Faults& after, const Stats& stats);
+
+    // An outage is under way: no frame is served.
+    bool InOutage(const Faults& faults, Clock::time_point now) const;
+    // Ends the outage once outage-ms (as it stands now) has passed since it began, with the
+    // line that says so.
+    std::optional<LogEvent> EndOutage(const Faults& faults, Clock::time_point now);
 
 private:
     uint64_t cutBase_ = 0;
     uint64_t restartBase_ = 0;
+    uint64_t outageBase_ = 0;
+    std::optional<Clock::time_point> outageStart_;
     CommandTracker commands_;
 };
 

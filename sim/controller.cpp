@@ -149,6 +149,10 @@ Controller::Impl::Turn Controller::Impl::NextTurn() {
     }
     auto& stats = model.CurrentStats();
     const auto now = Clock::now();
+    // Also when no frame comes to end it, so the log says when it ended.
+    if (const auto ended = cuts.EndOutage(model.CurrentFaults(), now)) {
+        Emit(*ended);
+    }
     if (rebootRequested) {
         rebootRequested = false;
         turn.rebootRequested = true;

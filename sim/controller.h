@@ -59,6 +59,10 @@ struct Faults {
     int stateFlapMs = 0;       // the state word alternates between 1 and 2 every N ms (0 = off)
     int cutEvents = 0;         // cut-at cuts the N events from its K-th on, each alike (0, 1 = one)
     int writeDelayMs = 0;      // a parameter write is answered N ms after the program first saw it
+    // Once, from the outage-at-th event (counted as cut-at counts), nothing is answered on any
+    // connection for outage-ms ms: frames are left unserved, connections stay open (0 = off).
+    int outageAt = 0;
+    int outageMs = 0;
 
     bool operator==(const Faults&) const = default;
 };

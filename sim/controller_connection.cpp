@@ -76,6 +76,8 @@ bool Controller::Impl::ServeFrame(Connection& connection, const StreamFrame& fra
                 connection.reportedNoRoute = true;
             }
             return true;
+        case FrameResult::Act::kOutage:
+            return true;
         case FrameResult::Act::kClose:
             connection.closeReason = result.closeReason;
             return false;

@@ -70,6 +70,10 @@ const auto kFaultNames = std::to_array<FaultName>({
      "with cut-at=K: the N events from the K-th on are each cut, not only the K-th"},
     {"write-delay-ms", &Faults::writeDelayMs,
      "the PLC program answers a parameter write only N milliseconds after it first sees it"},
+    {"outage-at", &Faults::outageAt,
+     "once: from the N-th event nothing is answered on any connection for outage-ms"},
+    {"outage-ms", &Faults::outageMs,
+     "how long the outage of outage-at lasts, in milliseconds; connections stay open"},
 });
 
 constexpr int kMaxCount = 24 * 60 * 60 * 1000;

@@ -24,6 +24,15 @@ FrameResult FramePath::Pass(const std::string& peer, StreamCounts& counts, const
         return result;
     }
     Faults faults = model.CurrentFaults();
+    if (const auto ended = cuts.EndOutage(faults, now)) {
+        log.Event(ended->kind, ended->text);
+    }
+    if (cuts.InOutage(faults, now)) {
+        // Lost on the way: the controller never sees it, so nothing counts it.
+        log.Request(peer, frame.header, "\"dropped\":\"outage\"");
+        result.act = Act::kOutage;
+        return result;
+    }
     if (const auto code = counts.seen.New(frame)) {
         ++counts.commands[*code];
     }
@@ -41,15 +50,22 @@ FrameResult FramePath::Pass(const std::string& peer, StreamCounts& counts, const
         result.closeReason = verdict.reason;
         return result;
     }
-    const EventCut::Cut cut = cuts.Count(frame, faults, model.CurrentStats());
+    const EventCut::Cut cut = cuts.Count(frame, faults, model.CurrentStats(), now);
     if (cut != EventCut::Cut::kNone) {
         model.SetFaults(faults);  // a cut fires once
+        const std::string event = "event " + std::to_string(model.CurrentStats().events);
+        if (cut == EventCut::Cut::kOutage) {
+            log.Request(peer, frame.header, "\"dropped\":\"outage\"");
+            log.Event("outage_start", event + ": nothing answered on any connection for " +
+                                          std::to_string(faults.outageMs) + " ms");
+            result.act = Act::kOutage;
+            return result;
+        }
         log.Request(peer, frame.header, "\"dropped\":\"cut\"");
         const bool restart = cut == EventCut::Cut::kRestart;
         log.Event(restart ? "restart_at" : "cut_at",
-                  "event " + std::to_string(model.CurrentStats().events) +
-                      (restart ? ": every connection dropped, restarting"
-                               : ": every connection dropped"));
+                  event + (restart ? ": every connection dropped, restarting"
+                                   : ": every connection dropped"));
         result.act = restart ? Act::kRestart : Act::kCut;
         result.closeReason = "dropped: cut at an event";
         return result;

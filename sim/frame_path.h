@@ -19,6 +19,7 @@ struct FrameResult {
     enum class Act {
         kAnswer,   // sends outcome.reply, if any, after `delay`; then does as `afterReply` says
         kNoRoute,  // leaves it unanswered and reads on: the router has no route for it
+        kOutage,   // leaves it unanswered and reads on: an outage is under way
         kClose,    // closes this connection (closeReason says why)
         kCut,      // drops every connection
         kRestart,  // drops every connection and restarts the controller

@@ -131,7 +131,8 @@ bool Connection::Serve(const std::vector<uint8_t>& frame,
     const sim::FrameResult result =
         path.Pass("fuzz", counts, sim::StreamFrame{request, copy, peer}, now);
     if (result.act != sim::FrameResult::Act::kAnswer) {
-        return result.act == sim::FrameResult::Act::kNoRoute;
+        return result.act == sim::FrameResult::Act::kNoRoute ||
+               result.act == sim::FrameResult::Act::kOutage;
     }
     const sim::FrameOutcome& outcome = result.outcome;
     if ((request.stateFlags & ams::kFlagResponse) != 0) {

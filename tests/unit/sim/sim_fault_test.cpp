@@ -103,6 +103,33 @@ TEST_F(SimFaultTest, CutAndRestartAtAnEventDropEveryConnectionOnce) {
 
 // STOP requests and parameter writes count by the state word they arrive at: write 1 arrives
 // busy and is answered only once the word reads 0.
+// From the event it names nothing is answered, on any connection, a new one too, and a STOP
+// sent meanwhile has no effect; once its time has passed, frames are served again.
+TEST_F(SimFaultTest, OutageLeavesEveryFrameUnansweredUntilItsTimeHasPassed) {
+    options_.faults.outageAt = 2;
+    options_.faults.outageMs = 600000;
+    RecordEvents();
+    auto& simulator = Start();
+    AdsSyncSetTimeoutEx(AdsPortOpen(), 100);
+    EXPECT_EQ(Code(Exchange(Command(8, 1, 4))), 8);
+    EXPECT_EQ(WriteCommand(Command(8, 2, 4)), ADSERR_CLIENT_SYNCTIMEOUT);
+    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr),
+              ADSERR_CLIENT_SYNCTIMEOUT);
+    RawClient late(TestOctets());
+    const Bytes status{0x20, 0x40, 0, 0, 0xA4, 0, 0, 0, 4, 0, 0, 0};
+    ASSERT_TRUE(late.SendFrame(2, 1, status, 0x0004));
+    EXPECT_FALSE(late.NextReply(100ms));
+    EXPECT_EQ(simulator.PlcState(), 5) << "the STOP never reached the PLC";
+    EXPECT_EQ(simulator.stats().mailboxReceived.at(8), 1u);
+    simulator.SetFaults({.outageMs = 50});  // measured as the fault stands: over
+    ASSERT_TRUE(late.SendFrame(2, 2, status, 0x0004));
+    const auto reply = late.NextReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->header.invokeId, 2u);
+    EXPECT_TRUE(HasEvent("event 2: nothing answered on any connection for 600000 ms"));
+    EXPECT_TRUE(HasEvent("outage over: frames are served again"));
+}
+
 TEST_F(SimFaultTest, StopsAndWritesCountByTheStateWordTheyArriveAt) {
     options_.faults.busy = true;
     options_.faults.mailboxSilent = true;
