@@ -165,7 +165,7 @@ Controller::Impl::Turn Controller::Impl::NextTurn() {
         model.Return(now);
     }
     turn.wantListener = !turn.rebootRequested && turn.due == ControllerModel::Due::kNone &&
-                        !stats.rebooting && !gone && !RefusesConnections(model.CurrentFaults());
+                        !stats.rebooting && !gone && !PortClosed();
     return turn;
 }
 
@@ -207,7 +207,7 @@ void Controller::Impl::AcceptOne() {
     std::optional<int> buffer;
     {
         std::lock_guard lock(mutex);
-        if (stopping || rebootRequested || RefusesConnections(model.CurrentFaults())) {
+        if (stopping || rebootRequested || PortClosed()) {
             return;
         }
         buffer = ReceiveBufferFor(model.CurrentFaults());

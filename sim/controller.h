@@ -63,6 +63,10 @@ struct Faults {
     // connection for outage-ms ms: frames are left unserved, connections stay open (0 = off).
     int outageAt = 0;
     int outageMs = 0;
+    // Once the session that wrote parameters after an install is released (as for
+    // restart-after-readback-ms), the router's port closes and stays closed until the faults
+    // change.
+    bool refuseAfterRestore = false;
 
     bool operator==(const Faults&) const = default;
 };

@@ -102,7 +102,7 @@ bool Controller::Impl::Answer(Connection& connection, const FrameResult& result)
         BeginReboot(false);
     }
     const bool sent = !outcome.reply || connection.socket.SendAll(*outcome.reply);
-    if (outcome.reboot) {
+    if (outcome.reboot || outcome.closePort) {
         DropAllConnections();
     }
     if (!sent) {

@@ -97,6 +97,10 @@ struct Controller::Impl {
         }
     }
     void Changed() { changed.notify_all(); }
+    // With the lock held: the router's port is to be closed.
+    bool PortClosed() const {
+        return RefusesConnections(model.CurrentFaults()) || model.PortClosed();
+    }
 
     const Options options;
     mutable std::mutex mutex;  // guards the model, the flags below and lastError

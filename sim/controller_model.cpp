@@ -54,8 +54,11 @@ void ControllerModel::Scan(Clock::time_point now, FrameOutcome& outcome) {
     for (auto& line : lines) {
         outcome.events.emplace_back("mailbox", std::move(line));
     }
-    if (answered == kCmdRelease) {
-        device_.ReleaseAnswered(now);
+    if (answered == kCmdRelease && device_.ReleaseAnswered(now)) {
+        outcome.closePort = true;
+        outcome.events.emplace_back(
+            "port_closed",
+            "session released after the restore: the router's port closes until the faults change");
     }
     if (answered == kCmdSetParameter && device_.WriteAnswered()) {
         // The write is answered, then the new firmware restarts without what it was told.

@@ -22,6 +22,9 @@ void DeviceFaults::Set(const Faults& faults) {
     if (faults.notReadyAfterRebootMs == 0) {
         notReadyUntil_ = {};
     }
+    if (faults != faults_) {
+        portClosed_ = false;
+    }
     faults_ = faults;
 }
 
@@ -94,11 +97,16 @@ bool DeviceFaults::WriteAnswered() {
     return true;
 }
 
-void DeviceFaults::ReleaseAnswered(Clock::time_point now) {
-    if (readback_ == Readback::kWritten && faults_.restartAfterReadbackMs > 0) {
+bool DeviceFaults::ReleaseAnswered(Clock::time_point now) {
+    if (readback_ != Readback::kWritten) {
+        return false;
+    }
+    if (faults_.restartAfterReadbackMs > 0) {
         readback_ = Readback::kTimed;
         readbackRestart_ = now + milliseconds(faults_.restartAfterReadbackMs);
     }
+    portClosed_ = faults_.refuseAfterRestore;
+    return portClosed_;
 }
 
 bool DeviceFaults::ReadbackRestartDue(Clock::time_point now) const {

@@ -41,9 +41,12 @@ public:
 
     // Answered mailbox commands after an install. A write: true when reboot-after-writes
     // restarts the controller now. A release after writes: starts the read-back restart's
-    // timer, so the restart comes once the host has read back what it wrote and let go.
+    // timer, so the restart comes once the host has read back what it wrote and let go; true
+    // when refuse-after-restore closes the router's port now.
     bool WriteAnswered();
-    void ReleaseAnswered(Clock::time_point now);
+    bool ReleaseAnswered(Clock::time_point now);
+    // refuse-after-restore has closed the port; any change of the faults opens it again.
+    bool PortClosed() const { return portClosed_; }
     bool ReadbackRestartDue(Clock::time_point now) const;
 
     // A download connection ended before the download's closing frames.
@@ -66,6 +69,7 @@ private:
     enum class Readback { kOff, kArmed, kWritten, kTimed };
     Readback readback_ = Readback::kOff;
     Clock::time_point readbackRestart_{};
+    bool portClosed_ = false;
 };
 
 }  // namespace sim

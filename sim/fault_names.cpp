@@ -74,6 +74,9 @@ const auto kFaultNames = std::to_array<FaultName>({
      "once: from the N-th event nothing is answered on any connection for outage-ms"},
     {"outage-ms", &Faults::outageMs,
      "how long the outage of outage-at lasts, in milliseconds; connections stay open"},
+    {"refuse-after-restore", &Faults::refuseAfterRestore,
+     "once the session that wrote parameters after an install is released, the router's port "
+     "closes and every connection drops, until the faults change"},
 });
 
 constexpr int kMaxCount = 24 * 60 * 60 * 1000;

@@ -18,9 +18,10 @@ std::string NetIdText(const AmsNetId& netId) {
 FrameResult FramePath::Pass(const std::string& peer, StreamCounts& counts, const StreamFrame& frame,
                             std::chrono::steady_clock::time_point now) {
     FrameResult result;
-    if (model.CurrentStats().rebooting) {
+    if (model.CurrentStats().rebooting || model.PortClosed()) {
         result.act = Act::kClose;
-        result.closeReason = "dropped: the controller is going down";
+        result.closeReason = model.PortClosed() ? "dropped: the router's port is closed"
+                                                : "dropped: the controller is going down";
         return result;
     }
     Faults faults = model.CurrentFaults();

@@ -320,6 +320,25 @@ TEST_F(SimDownloadTest, RestartAfterReadbackRestartsOncePerInstallWithFactoryPar
     EXPECT_EQ(simulator.FloatParameter(3), 77.5f);
 }
 
+TEST_F(SimDownloadTest, RefuseAfterRestoreClosesThePortOnceTheWritingSessionLetsGo) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.refuseAfterRestore = true;
+    auto& simulator = Start();
+    Flash();
+    ASSERT_TRUE(
+        simulator.WaitFor([](const sim::Stats& s) { return RebootDone(s) && s.listening; }, 5s));
+    Exchange(Command(7, 1, 3, std::bit_cast<uint32_t>(77.5f)));
+    RawClient watcher(TestOctets());
+    EXPECT_EQ(WriteCommand(Command(15, 2, 0)), 0) << "the release is answered";
+    EXPECT_TRUE(watcher.WaitForClose()) << "every connection is dropped";
+    ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return !s.listening; }, 5s));
+    EXPECT_FALSE(RouterAccepts(TestOctets()));
+    EXPECT_EQ(simulator.FloatParameter(3), 77.5f) << "what was written stays";
+    simulator.SetFaults({});
+    ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return s.listening; }, 5s));
+    EXPECT_EQ(Code(Exchange(Command(8, 3, 3))), 8);
+}
+
 TEST_F(SimDownloadTest, SilentDownloadTakesFramesWithoutAnswering) {
     options_.expectedImage = TestImage(1, 1);
     options_.faults.downloadSilent = true;
