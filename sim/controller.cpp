@@ -149,6 +149,10 @@ Controller::Impl::Turn Controller::Impl::NextTurn() {
     }
     auto& stats = model.CurrentStats();
     const auto now = Clock::now();
+    // Also when no frame comes to end it, so the log says when it ended.
+    if (const auto ended = cuts.EndOutage(model.CurrentFaults(), now)) {
+        Emit(*ended);
+    }
     if (rebootRequested) {
         rebootRequested = false;
         turn.rebootRequested = true;
@@ -161,7 +165,7 @@ Controller::Impl::Turn Controller::Impl::NextTurn() {
         model.Return(now);
     }
     turn.wantListener = !turn.rebootRequested && turn.due == ControllerModel::Due::kNone &&
-                        !stats.rebooting && !gone && !RefusesConnections(model.CurrentFaults());
+                        !stats.rebooting && !gone && !PortClosed();
     return turn;
 }
 
@@ -203,7 +207,7 @@ void Controller::Impl::AcceptOne() {
     std::optional<int> buffer;
     {
         std::lock_guard lock(mutex);
-        if (stopping || rebootRequested || RefusesConnections(model.CurrentFaults())) {
+        if (stopping || rebootRequested || PortClosed()) {
             return;
         }
         buffer = ReceiveBufferFor(model.CurrentFaults());

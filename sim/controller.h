@@ -54,6 +54,19 @@ struct Faults {
     // A router with this one route: only frames from this source NetId, on a connection from
     // its first four octets, are served; the rest is dropped unanswered (none set = serve all).
     std::optional<AmsNetId> route{};
+    int wrongInvokeAfter = 0;  // the reply to the N-th request on a connection carries another
+                               // invoke id (0 = off)
+    int stateFlapMs = 0;       // the state word alternates between 1 and 2 every N ms (0 = off)
+    int cutEvents = 0;         // cut-at cuts the N events from its K-th on, each alike (0, 1 = one)
+    int writeDelayMs = 0;      // a parameter write is answered N ms after the program first saw it
+    // Once, from the outage-at-th event (counted as cut-at counts), nothing is answered on any
+    // connection for outage-ms ms: frames are left unserved, connections stay open (0 = off).
+    int outageAt = 0;
+    int outageMs = 0;
+    // Once the session that wrote parameters after an install is released (as for
+    // restart-after-readback-ms), the router's port closes and stays closed until the faults
+    // change.
+    bool refuseAfterRestore = false;
 
     bool operator==(const Faults&) const = default;
 };
@@ -86,8 +99,14 @@ struct Stats {
     std::map<uint16_t, uint64_t> mailboxAnswered;  // by code
     uint64_t commandBlockWrites = 0;               // Writes touching the command block
     uint64_t stopRequests = 0;
-    uint64_t stopsWhileBusy = 0;       // STOP requests while the state word read 2
-    uint64_t writesWhileNotReady = 0;  // parameter writes taken while the state word read 0
+    uint64_t stopsWhileBusy = 0;      // STOP requests while the state word read 2
+    uint64_t stopsWhileNotReady = 0;  // STOP requests while the state word read 0
+    // STOP requests while an image may be installing: a complete one waiting for its RUN, or an
+    // install held back by install-ms under way.
+    uint64_t stopsWhileInstalling = 0;
+    // Parameter writes (new command 7 records) by the state word when the program first saw them.
+    uint64_t writesWhileBusy = 0;      // it read 2
+    uint64_t writesWhileNotReady = 0;  // it read 0
     uint64_t runRequests = 0;
     uint64_t downloadFrames = 0;
     uint64_t framesWithoutRoute = 0;  // dropped under the route fault

@@ -3,22 +3,8 @@
 #include "sim/controller_impl.h"
 
 namespace sim {
-namespace {
 
 using std::chrono::milliseconds;
-
-std::string NetIdText(const AmsNetId& netId) {
-    std::string text;
-    for (size_t i = 0; i < sizeof netId.b; ++i) {
-        if (i != 0) {
-            text += '.';
-        }
-        text += std::to_string(netId.b[i]);
-    }
-    return text;
-}
-
-}  // namespace
 
 void Controller::Impl::Serve(const std::shared_ptr<Connection>& connection) {
     while (Receive(*connection) && ServeFrames(*connection)) {
@@ -70,97 +56,45 @@ bool Controller::Impl::ServeFrames(Connection& connection) {
     }
 }
 
-// Handled under the lock, then answered: false when the connection is to close.
+// Passed through under the lock, so the log tells things in the order they happened; then
+// answered: false when the connection is to close.
 bool Controller::Impl::ServeFrame(Connection& connection, const StreamFrame& frame) {
-    Faults faults;
-    FrameOutcome outcome;
-    milliseconds delay{};
-    const Handled handled = Handle(connection, frame, outcome, faults, delay);
+    FrameResult result;
+    {
+        std::lock_guard lock(mutex);
+        result = FramePath{model, cuts, log}.Pass(connection.peer, connection.counts, frame,
+                                                  Clock::now());
+    }
     Changed();
-    switch (handled) {
-        case Handled::kServed:
-            return Answer(connection, outcome, faults, delay);
-        case Handled::kIgnored:
+    switch (result.act) {
+        case FrameResult::Act::kAnswer:
+            return Answer(connection, result);
+        case FrameResult::Act::kNoRoute:
             if (!connection.reportedNoRoute) {
                 Emit("no_route", "no route for " + NetIdText(frame.header.source.netId) + " from " +
                                      connection.peer + ": its frames are dropped");
                 connection.reportedNoRoute = true;
             }
             return true;
-        case Handled::kClosed:
+        case FrameResult::Act::kOutage:
+            return true;
+        case FrameResult::Act::kClose:
+            connection.closeReason = result.closeReason;
             return false;
-        case Handled::kCut:
-        case Handled::kRestart:
-            CutEveryConnection(handled == Handled::kRestart);
-            connection.closeReason = "dropped: cut at an event";
-            return false;
-        case Handled::kGoingDown:
-            connection.closeReason = "dropped: the controller is going down";
+        case FrameResult::Act::kCut:
+        case FrameResult::Act::kRestart:
+            CutEveryConnection(result.act == FrameResult::Act::kRestart);
+            connection.closeReason = result.closeReason;
             return false;
     }
     return false;
 }
 
-Controller::Impl::Handled Controller::Impl::Handle(Connection& connection, const StreamFrame& frame,
-                                                   FrameOutcome& outcome, Faults& faults,
-                                                   milliseconds& delay) {
-    std::lock_guard lock(mutex);
-    if (model.CurrentStats().rebooting) {
-        return Handled::kGoingDown;
-    }
-    faults = model.CurrentFaults();
-    const Verdict verdict = FilterRequest(faults, frame, connection.counts);
-    if (verdict.act == Verdict::Act::kIgnore) {
-        ++model.CurrentStats().framesWithoutRoute;
-        log.Request(connection.peer, frame.header,
-                    "\"dropped\":\"no route for " + NetIdText(frame.header.source.netId) + "\"");
-        return Handled::kIgnored;
-    }
-    if (verdict.act == Verdict::Act::kClose) {
-        log.Request(connection.peer, frame.header, "\"dropped\":\"" + verdict.reason + "\"");
-        connection.closeReason = verdict.reason;
-        return Handled::kClosed;
-    }
-    const EventCut::Cut cut = cuts.Count(frame, faults, model.CurrentStats());
-    if (cut != EventCut::Cut::kNone) {
-        model.SetFaults(faults);  // a cut fires once
-        log.Request(connection.peer, frame.header, "\"dropped\":\"cut\"");
-        const bool restart = cut == EventCut::Cut::kRestart;
-        Emit(restart ? "restart_at" : "cut_at",
-             "event " + std::to_string(model.CurrentStats().events) +
-                 (restart ? ": every connection dropped, restarting"
-                          : ": every connection dropped"));
-        return restart ? Handled::kRestart : Handled::kCut;
-    }
-    return ServeModel(connection, frame, outcome, faults, delay);
-}
-
-// With the lock held.
-Controller::Impl::Handled Controller::Impl::ServeModel(Connection& connection,
-                                                       const StreamFrame& frame,
-                                                       FrameOutcome& outcome, const Faults& faults,
-                                                       milliseconds& delay) {
-    outcome = model.Serve(frame.header, frame.data, Clock::now());
-    log.Request(connection.peer, frame.header, outcome.logDetail);
-    for (const auto& event : outcome.events) {
-        Emit(event);
-    }
-    if (outcome.downloadFrame) {
-        connection.counts.downloadOpen = !outcome.downloadClosed;
-    }
-    if (outcome.close) {
-        connection.closeReason = outcome.closeReason;
-        return Handled::kClosed;
-    }
-    delay = FilterReply(faults, frame, outcome);
-    return Handled::kServed;
-}
-
-bool Controller::Impl::Answer(Connection& connection, const FrameOutcome& outcome,
-                              const Faults& faults, milliseconds delay) {
-    if (delay > milliseconds::zero()) {
+bool Controller::Impl::Answer(Connection& connection, const FrameResult& result) {
+    const FrameOutcome& outcome = result.outcome;
+    if (result.delay > milliseconds::zero()) {
         std::unique_lock lock(mutex);
-        changed.wait_for(lock, delay, [this] { return stopping; });
+        changed.wait_for(lock, result.delay, [this] { return stopping; });
     }
     if (outcome.reboot) {
         // The port closes before the RUN reply goes out, so a host acting on the reply never
@@ -168,15 +102,13 @@ bool Controller::Impl::Answer(Connection& connection, const FrameOutcome& outcom
         BeginReboot(false);
     }
     const bool sent = !outcome.reply || connection.socket.SendAll(*outcome.reply);
-    if (outcome.reboot) {
+    if (outcome.reboot || outcome.closePort) {
         DropAllConnections();
     }
     if (!sent) {
         return false;
     }
-    ++connection.counts.requests;
-    connection.counts.downloads += outcome.downloadFrame ? 1 : 0;
-    const Verdict verdict = FilterAfterReply(faults, outcome, connection.counts);
+    const Verdict& verdict = result.afterReply;
     if (verdict.act == Verdict::Act::kStall) {
         Stall(connection, verdict.reason);
         connection.closeReason = "dropped by the controller after the stall";

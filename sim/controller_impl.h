@@ -19,6 +19,7 @@
 #include "sim/controller_model.h"
 #include "sim/event_log.h"
 #include "sim/expected_image.h"
+#include "sim/frame_path.h"
 
 namespace sim {
 
@@ -80,17 +81,8 @@ struct Controller::Impl {
     bool Receive(Connection& connection);
     bool ServeFrames(Connection& connection);
     bool ServeFrame(Connection& connection, const StreamFrame& frame);
-    bool Answer(Connection& connection, const FrameOutcome& outcome, const Faults& faults,
-                std::chrono::milliseconds delay);
+    bool Answer(Connection& connection, const FrameResult& result);
     void EndConnection(Connection& connection);
-    // Runs one frame through the connection's filters, the event cuts and the model, and logs
-    // what it did, all under the lock so the log tells things in the order they happened.
-    // Nothing is served while the controller is going down.
-    enum class Handled { kServed, kIgnored, kClosed, kCut, kRestart, kGoingDown };
-    Handled Handle(Connection& connection, const StreamFrame& frame, FrameOutcome& outcome,
-                   Faults& faults, std::chrono::milliseconds& delay);
-    Handled ServeModel(Connection& connection, const StreamFrame& frame, FrameOutcome& outcome,
-                       const Faults& faults, std::chrono::milliseconds& delay);
     // cut-at, restart-at: every connection is dropped; a restart takes the controller away.
     void CutEveryConnection(bool restart);
     // stall-download: the connection stays open and unread until it is dropped or the
@@ -105,6 +97,10 @@ struct Controller::Impl {
         }
     }
     void Changed() { changed.notify_all(); }
+    // With the lock held: the router's port is to be closed.
+    bool PortClosed() const {
+        return RefusesConnections(model.CurrentFaults()) || model.PortClosed();
+    }
 
     const Options options;
     mutable std::mutex mutex;  // guards the model, the flags below and lastError

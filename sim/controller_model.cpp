@@ -54,8 +54,11 @@ void ControllerModel::Scan(Clock::time_point now, FrameOutcome& outcome) {
     for (auto& line : lines) {
         outcome.events.emplace_back("mailbox", std::move(line));
     }
-    if (answered == kCmdRelease) {
-        device_.ReleaseAnswered(now);
+    if (answered == kCmdRelease && device_.ReleaseAnswered(now)) {
+        outcome.closePort = true;
+        outcome.events.emplace_back(
+            "port_closed",
+            "session released after the restore: the router's port closes until the faults change");
     }
     if (answered == kCmdSetParameter && device_.WriteAnswered()) {
         // The write is answered, then the new firmware restarts without what it was told.
@@ -174,9 +177,10 @@ std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t>
     outcome.logDetail += ",\"ads_state\":" + std::to_string(control.adsState);
     if (control.adsState == ADSSTATE_STOP) {
         ++stats_.stopRequests;
-        if (plc_.StateWord(device_, now) == 2) {
-            ++stats_.stopsWhileBusy;
-        }
+        const int16_t state = plc_.StateWord(device_, now);
+        stats_.stopsWhileBusy += state == 2 ? 1 : 0;
+        stats_.stopsWhileNotReady += state == 0 ? 1 : 0;
+        stats_.stopsWhileInstalling += imagePending_ || device_.InstallUnderWay() ? 1 : 0;
         plc_.SetRunning(false);
         outcome.events.emplace_back("plc_stop", "PLC stopped");
         return ams::EncodeResultReply(0);

@@ -34,6 +34,7 @@ struct FrameOutcome {
     bool downloadClosed = false;  // the frame completed the download's closing commands
     bool reboot = false;          // the controller must reboot once the reply is out
     bool close = false;           // no reply: the connection closes (closeReason says why)
+    bool closePort = false;       // the port closes; once the reply is out, all connections drop
     std::string closeReason;
     std::string logDetail;  // JSON members describing the request
     std::vector<LogEvent> events;
@@ -65,6 +66,7 @@ public:
     PlcProgram& Plc() { return plc_; }
     const PlcProgram& Plc() const { return plc_; }
     const Faults& CurrentFaults() const { return device_.Settings(); }
+    bool PortClosed() const { return device_.PortClosed(); }
     void SetFaults(const Faults& faults) { device_.Set(faults); }
     Stats& CurrentStats() { return stats_; }
     const Stats& CurrentStats() const { return stats_; }

@@ -22,6 +22,9 @@ void DeviceFaults::Set(const Faults& faults) {
     if (faults.notReadyAfterRebootMs == 0) {
         notReadyUntil_ = {};
     }
+    if (faults != faults_) {
+        portClosed_ = false;
+    }
     faults_ = faults;
 }
 
@@ -32,12 +35,23 @@ std::optional<int16_t> DeviceFaults::StateWord(Clock::time_point now) const {
     if (now < notReadyUntil_) {
         return int16_t{0};
     }
+    if (faults_.stateFlapMs > 0) {
+        // An instrument that keeps taking up short tasks of its own: ready in the even periods
+        // of the steady clock, busy in the odd ones.
+        const auto period = now.time_since_epoch() / milliseconds(faults_.stateFlapMs);
+        return int16_t(period % 2 == 0 ? 1 : 2);
+    }
     return std::nullopt;
 }
 
 bool DeviceFaults::Silent(uint16_t code) const {
     return faults_.mailboxSilent || (code == kCmdRelease && faults_.releaseSilent) ||
            (code == kCmdRegisterHost && faults_.registerSilent);
+}
+
+bool DeviceFaults::HoldsBack(uint16_t code, Clock::duration waited) const {
+    // Measured against the fault as it stands, so lifting it answers a held write at once.
+    return code == kCmdSetParameter && waited < milliseconds(faults_.writeDelayMs);
 }
 
 bool DeviceFaults::LoseRun() {
@@ -83,11 +97,16 @@ bool DeviceFaults::WriteAnswered() {
     return true;
 }
 
-void DeviceFaults::ReleaseAnswered(Clock::time_point now) {
-    if (readback_ == Readback::kWritten && faults_.restartAfterReadbackMs > 0) {
+bool DeviceFaults::ReleaseAnswered(Clock::time_point now) {
+    if (readback_ != Readback::kWritten) {
+        return false;
+    }
+    if (faults_.restartAfterReadbackMs > 0) {
         readback_ = Readback::kTimed;
         readbackRestart_ = now + milliseconds(faults_.restartAfterReadbackMs);
     }
+    portClosed_ = faults_.refuseAfterRestore;
+    return portClosed_;
 }
 
 bool DeviceFaults::ReadbackRestartDue(Clock::time_point now) const {

@@ -27,6 +27,8 @@ public:
     bool StatusError() const { return faults_.statusError; }
     // A mailbox command of this code is left unanswered.
     bool Silent(uint16_t code) const;
+    // A command the program first saw `waited` ago is not answered yet.
+    bool HoldsBack(uint16_t code, Clock::duration waited) const;
 
     // A RUN after a complete download that is lost: not served, its connection closed.
     bool LoseRun();
@@ -34,13 +36,17 @@ public:
     // RUN came for a complete image: true when install-ms holds the install back.
     bool HoldInstall(Clock::time_point now);
     bool InstallDue(Clock::time_point now) const;
+    bool InstallUnderWay() const { return installRun_.has_value(); }
     void Installed();  // the image went in; the reboot follows
 
     // Answered mailbox commands after an install. A write: true when reboot-after-writes
     // restarts the controller now. A release after writes: starts the read-back restart's
-    // timer, so the restart comes once the host has read back what it wrote and let go.
+    // timer, so the restart comes once the host has read back what it wrote and let go; true
+    // when refuse-after-restore closes the router's port now.
     bool WriteAnswered();
-    void ReleaseAnswered(Clock::time_point now);
+    bool ReleaseAnswered(Clock::time_point now);
+    // refuse-after-restore has closed the port; any change of the faults opens it again.
+    bool PortClosed() const { return portClosed_; }
     bool ReadbackRestartDue(Clock::time_point now) const;
 
     // A download connection ended before the download's closing frames.
@@ -63,6 +69,7 @@ private:
     enum class Readback { kOff, kArmed, kWritten, kTimed };
     Readback readback_ = Readback::kOff;
     Clock::time_point readbackRestart_{};
+    bool portClosed_ = false;
 };
 
 }  // namespace sim

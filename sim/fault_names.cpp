@@ -62,6 +62,21 @@ const auto kFaultNames = std::to_array<FaultName>({
      "released, restarts with factory parameters"},
     {"busy-after-cut-ms", &Faults::busyAfterCutMs,
      "after a download connection ends early the state word reads 2 for N milliseconds"},
+    {"wrong-invoke-after", &Faults::wrongInvokeAfter,
+     "the reply to the N-th request on a connection carries another invoke id"},
+    {"state-flap-ms", &Faults::stateFlapMs,
+     "the state word alternates between 1 (ready) and 2 (busy) every N milliseconds"},
+    {"cut-events", &Faults::cutEvents,
+     "with cut-at=K: the N events from the K-th on are each cut, not only the K-th"},
+    {"write-delay-ms", &Faults::writeDelayMs,
+     "the PLC program answers a parameter write only N milliseconds after it first sees it"},
+    {"outage-at", &Faults::outageAt,
+     "once: from the N-th event nothing is answered on any connection for outage-ms"},
+    {"outage-ms", &Faults::outageMs,
+     "how long the outage of outage-at lasts, in milliseconds; connections stay open"},
+    {"refuse-after-restore", &Faults::refuseAfterRestore,
+     "once the session that wrote parameters after an install is released, the router's port "
+     "closes and every connection drops, until the faults change"},
 });
 
 constexpr int kMaxCount = 24 * 60 * 60 * 1000;

@@ -144,18 +144,22 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
     if (code != seenCode_ || sequence != seenSequence_) {
         seenCode_ = code;
         seenSequence_ = sequence;
+        seenAt_ = now;
         ++stats.mailboxReceived[code];
+        if (code == kCmdSetParameter) {
+            // Judged as the write arrives, whenever it is answered.
+            const int16_t state = StateWord(faults, now);
+            stats.writesWhileBusy += state == 2 ? 1 : 0;
+            stats.writesWhileNotReady += state == 0 ? 1 : 0;
+        }
     }
-    if (faults.Silent(code)) {
+    if (faults.Silent(code) || faults.HoldsBack(code, now - seenAt_)) {
         return 0;
     }
     std::array<uint8_t, kMailboxRecordSize> response{};
     std::string event;
     if (!AnswerCommand(command, response, stats, event)) {
         return 0;
-    }
-    if (code == kCmdSetParameter && StateWord(faults, now) == 0) {
-        ++stats.writesWhileNotReady;
     }
     std::copy(response.begin(), response.end(), memory.begin() + kResponseBlockOffset);
     answeredCode_ = code;

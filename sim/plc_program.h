@@ -91,6 +91,7 @@ private:
     uint32_t answeredSequence_ = 0;
     uint16_t seenCode_ = 0;
     uint32_t seenSequence_ = 0;
+    Clock::time_point seenAt_{};
 };
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 // stream reassembled as the controller's connection does, every decoded frame served by the
 // controller model. It must never crash, every reply must be a well-formed answer to the
 // request it belongs to, and nothing the client sends may make it hold memory without bound.
+// Every frame goes the way a connection's thread sends it: through sim::FramePath.
 //
 // Input: byte 0 seeds the receive sizes, byte 1 switches faults on, the rest is the stream.
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "sim/controller.h"
 #include "sim/controller_model.h"
 #include "sim/firmware_download.h"
+#include "sim/frame_path.h"
 #include "sim/plc_program.h"
 
 namespace {
@@ -107,18 +109,32 @@ void CheckBounded(const sim::ControllerModel& model) {
     Require(stats.mailboxAnswered.size() <= 4);
 }
 
-void Serve(sim::ControllerModel& model, const std::vector<uint8_t>& frame,
-           sim::ControllerModel::Clock::time_point now) {
+// One connection's frames, as its thread serves them; false once the controller would close
+// the connection.
+struct Connection {
+    sim::ControllerModel& model;
+    sim::FramePath path;
+    sim::StreamCounts counts;
+
+    bool Serve(const std::vector<uint8_t>& frame, sim::ControllerModel::Clock::time_point now);
+};
+
+bool Connection::Serve(const std::vector<uint8_t>& frame,
+                       sim::ControllerModel::Clock::time_point now) {
     ams::AmsHeader request;
     std::span<const uint8_t> data;
     if (ams::DecodeFrame(frame, request, data) != ams::DecodeStatus::kOk) {
-        return;  // the controller drops such a connection
+        return false;  // the controller drops such a connection
     }
     const std::vector<uint8_t> copy(data.begin(), data.end());
-    sim::FrameOutcome outcome = model.Serve(request, copy, now);
-    // What a connection's faults make of the reply (download-silent, download-error).
     const std::optional<platform::Ipv4> peer;
-    sim::FilterReply(model.CurrentFaults(), sim::StreamFrame{request, copy, peer}, outcome);
+    const sim::FrameResult result =
+        path.Pass("fuzz", counts, sim::StreamFrame{request, copy, peer}, now);
+    if (result.act != sim::FrameResult::Act::kAnswer) {
+        return result.act == sim::FrameResult::Act::kNoRoute ||
+               result.act == sim::FrameResult::Act::kOutage;
+    }
+    const sim::FrameOutcome& outcome = result.outcome;
     if ((request.stateFlags & ams::kFlagResponse) != 0) {
         Require(!outcome.reply);
     }
@@ -140,6 +156,7 @@ void Serve(sim::ControllerModel& model, const std::vector<uint8_t>& frame,
         model.Return(now);
     }
     CheckBounded(model);
+    return result.afterReply.act == sim::Verdict::Act::kServe;
 }
 
 }  // namespace
@@ -151,6 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     sim::Options options;
     options.faults = FaultsFrom(bytes[1]);
     sim::ControllerModel model(options, kExpectedImage);
+    sim::EventCut cuts;
+    sim::EventLog log("", {});
+    Connection connection{model, {model, cuts, log}, {}};
     const std::span<const uint8_t> stream(bytes + 2, size - 2);
 
     AmsFrameAssembler assembler;
@@ -173,7 +193,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             if (status == AmsFrameAssembler::Status::kNeedMore) {
                 break;
             }
-            Serve(model, frame, now);
+            if (!connection.Serve(frame, now)) {
+                return 0;
+            }
             now += std::chrono::milliseconds(40);
         }
         Require(assembler.Buffered() < ams::kTcpHeaderSize + ams::kMaxAmsLength);

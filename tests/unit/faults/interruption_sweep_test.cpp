@@ -91,7 +91,7 @@ protected:
         options.listen = TestOctets(slot);
         options.rebootMs = 150;
         options.faults = faults;
-        LogWhenAsked(options);
+        LogEventsIfAsked(options);
         auto instrument = std::make_unique<sim::Controller>(options);
         EXPECT_TRUE(instrument->Start()) << instrument->LastError();
         GiveKnownParameters(*instrument, values);

@@ -1,10 +1,13 @@
 #include "tests/unit/faults/run_harness.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "app/wizard_constants.h"
 #include "device/device_messages.h"
 #include "device/notify_progress.h"
+#include "tests/support/test_address.h"
 
 namespace corvane::test {
 
@@ -66,6 +69,26 @@ std::string Describe(const CarriedParameters& p) {
     }
     out << "4=" << p.param4 << " 11=" << p.param11;
     return out.str();
+}
+
+void LogEventsIfAsked(sim::Options& options) {
+    const char* asked = std::getenv("CORVANE_SIM_LOG");
+    if (asked == nullptr || *asked == '\0') {
+        return;
+    }
+    static const auto start = std::chrono::steady_clock::now();
+    const std::string address =
+        FormatOctets(options.listen) + ":" + std::to_string(options.port) + " ";
+    options.onEvent = [address, next = std::move(options.onEvent)](const std::string& line) {
+        if (next) {
+            next(line);
+        }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        // One write per line, so lines from the instruments' threads never interleave.
+        const std::string text = address + std::to_string(ms.count()) + " ms  " + line + "\n";
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    };
 }
 
 device::DeviceTiming ShortenedDeviceTiming(int divisor, std::chrono::milliseconds exchangeLimit) {

@@ -78,6 +78,11 @@ struct RunResult {
     std::vector<std::string> questions;
 };
 
+// With CORVANE_SIM_LOG set to anything, the instrument `options` describe prints each of its
+// readable event lines to stderr after its listen address and the milliseconds since the
+// test program's first instrument, so one can see where a request falls in a run.
+void LogEventsIfAsked(sim::Options& options);
+
 // The run's phase limits and pauses as the tests shorten them, and how much shorter again the
 // pauses really sleep.
 inline constexpr int kTestTimingDivisor = 20;

@@ -290,6 +290,7 @@ TEST_F(SimDownloadTest, LoseRunDropsTheFirstRunAfterADownloadAndServesTheNext) {
     RawClient client(TestOctets());
     ASSERT_EQ(SendDownload(client, options_.expectedImage), 9);
     ASSERT_EQ(Stop(), 0);
+    EXPECT_EQ(simulator.stats().stopsWhileInstalling, 1u) << "a whole image waits for its RUN";
     EXPECT_NE(Run(), 0) << "no reply, its connection closed";
     EXPECT_EQ(simulator.PlcState(), 6) << "still stopped";
     EXPECT_EQ(simulator.stats().imagesInstalled, 0u);
@@ -318,6 +319,25 @@ TEST_F(SimDownloadTest, RestartAfterReadbackRestartsOncePerInstallWithFactoryPar
     Exchange(Command(15, 5, 0));
     EXPECT_FALSE(simulator.WaitFor(back(3), 300ms)) << "once per install";
     EXPECT_EQ(simulator.FloatParameter(3), 77.5f);
+}
+
+TEST_F(SimDownloadTest, RefuseAfterRestoreClosesThePortOnceTheWritingSessionLetsGo) {
+    options_.expectedImage = TestImage(1, 1);
+    options_.faults.refuseAfterRestore = true;
+    auto& simulator = Start();
+    Flash();
+    ASSERT_TRUE(
+        simulator.WaitFor([](const sim::Stats& s) { return RebootDone(s) && s.listening; }, 5s));
+    Exchange(Command(7, 1, 3, std::bit_cast<uint32_t>(77.5f)));
+    RawClient watcher(TestOctets());
+    EXPECT_EQ(WriteCommand(Command(15, 2, 0)), 0) << "the release is answered";
+    EXPECT_TRUE(watcher.WaitForClose()) << "every connection is dropped";
+    ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return !s.listening; }, 5s));
+    EXPECT_FALSE(RouterAccepts(TestOctets()));
+    EXPECT_EQ(simulator.FloatParameter(3), 77.5f) << "what was written stays";
+    simulator.SetFaults({});
+    ASSERT_TRUE(simulator.WaitFor([](const sim::Stats& s) { return s.listening; }, 5s));
+    EXPECT_EQ(Code(Exchange(Command(8, 3, 3))), 8);
 }
 
 TEST_F(SimDownloadTest, SilentDownloadTakesFramesWithoutAnswering) {
@@ -367,6 +387,8 @@ TEST_F(SimDownloadTest, InstallMsServesWithTheOldFirmwareAndThenLosesWhatWasWrit
     const auto version = Exchange(Command(8, 1, 10));
     EXPECT_EQ(std::pair(version[12], version[13]), (std::pair<uint8_t, uint8_t>{3, 1}));
     EXPECT_EQ(Code(Exchange(Command(7, 2, 3, std::bit_cast<uint32_t>(77.5f)))), 7);
+    ASSERT_EQ(Stop(), 0);
+    EXPECT_EQ(simulator.stats().stopsWhileInstalling, 1u) << "the install is held back";
     RawClient watcher(TestOctets());
     ASSERT_TRUE(watcher.Connected());
     EXPECT_EQ(simulator.stats().rebootsStarted, 0u);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <iterator>
 #include <tuple>
@@ -100,14 +101,89 @@ TEST_F(SimFaultTest, CutAndRestartAtAnEventDropEveryConnectionOnce) {
     EXPECT_EQ(simulator.IntParameter(11), kept);
 }
 
-TEST_F(SimFaultTest, StopsWhileBusyAreCounted) {
-    options_.faults.busy = true;
+// STOP requests and parameter writes count by the state word they arrive at: write 1 arrives
+// busy and is answered only once the word reads 0.
+// From the event it names nothing is answered, on any connection, a new one too, and a STOP
+// sent meanwhile has no effect; once its time has passed, frames are served again.
+TEST_F(SimFaultTest, OutageLeavesEveryFrameUnansweredUntilItsTimeHasPassed) {
+    options_.faults.outageAt = 2;
+    options_.faults.outageMs = 600000;
+    RecordEvents();
     auto& simulator = Start();
-    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr), 0);
+    AdsSyncSetTimeoutEx(AdsPortOpen(), 100);
+    EXPECT_EQ(Code(Exchange(Command(8, 1, 4))), 8);
+    EXPECT_EQ(WriteCommand(Command(8, 2, 4)), ADSERR_CLIENT_SYNCTIMEOUT);
+    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr),
+              ADSERR_CLIENT_SYNCTIMEOUT);
+    RawClient late(TestOctets());
+    const Bytes status{0x20, 0x40, 0, 0, 0xA4, 0, 0, 0, 4, 0, 0, 0};
+    ASSERT_TRUE(late.SendFrame(2, 1, status, 0x0004));
+    EXPECT_FALSE(late.NextReply(100ms));
+    EXPECT_EQ(simulator.PlcState(), 5) << "the STOP never reached the PLC";
+    EXPECT_EQ(simulator.stats().mailboxReceived.at(8), 1u);
+    simulator.SetFaults({.outageMs = 50});  // measured as the fault stands: over
+    ASSERT_TRUE(late.SendFrame(2, 2, status, 0x0004));
+    const auto reply = late.NextReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->header.invokeId, 2u);
+    EXPECT_TRUE(HasEvent("event 2: nothing answered on any connection for 600000 ms"));
+    EXPECT_TRUE(HasEvent("outage over: frames are served again"));
+}
+
+TEST_F(SimFaultTest, StopsAndWritesCountByTheStateWordTheyArriveAt) {
+    options_.faults.busy = true;
+    options_.faults.mailboxSilent = true;
+    auto& simulator = Start();
+    const auto control = [&](uint16_t state) {
+        return AdsSyncWriteControlReq(&plc_, state, 0, 0, nullptr);
+    };
+    EXPECT_EQ(WriteCommand(Command(7, 1, 3)), 0);
+    EXPECT_EQ(control(ADSSTATE_STOP), 0);
     simulator.SetFaults({});
-    EXPECT_EQ(AdsSyncWriteControlReq(&plc_, ADSSTATE_STOP, 0, 0, nullptr), 0);
-    EXPECT_EQ(simulator.stats().stopRequests, 2u);
-    EXPECT_EQ(simulator.stats().stopsWhileBusy, 1u);
+    simulator.SetStateWord(0);
+    EXPECT_EQ(control(ADSSTATE_RUN), 0);
+    EXPECT_EQ(Sequence(Exchange(Command(7, 2, 3))), 2u);
+    EXPECT_EQ(control(ADSSTATE_STOP), 0);
+    const sim::Stats s = simulator.stats();
+    EXPECT_EQ(s.mailboxAnswered.at(7), 2u);
+    EXPECT_EQ((std::array{s.stopsWhileBusy, s.stopsWhileNotReady, s.writesWhileBusy,
+                          s.writesWhileNotReady}),
+              (std::array<uint64_t, 4>{1, 1, 1, 1}));
+}
+
+// A parameter write is taken but answered only once its delay has passed since the program saw
+// it; a read is answered at once.
+TEST_F(SimFaultTest, WriteDelayHoldsTheAnswerToAParameterWrite) {
+    options_.faults.writeDelayMs = 600000;
+    auto& simulator = Start();
+    EXPECT_EQ(Sequence(Exchange(Command(8, 1, 3))), 1u);
+    EXPECT_EQ(Sequence(Exchange(Command(7, 2, 3, std::bit_cast<uint32_t>(77.5f)))), 1u);
+    EXPECT_EQ(simulator.stats().mailboxReceived.at(7), 1u);
+    simulator.SetFaults({.writeDelayMs = 50});
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (Sequence(ReadResponse()) != 2u && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(Sequence(ReadResponse()), 2u);
+    EXPECT_EQ(simulator.FloatParameter(3), 77.5f);
+}
+
+// Ready and busy in turn; lifted, it reads ready at once, in what would be a busy period.
+TEST_F(SimFaultTest, StateFlapAlternatesReadyAndBusyUntilLifted) {
+    options_.faults.stateFlapMs = 100;
+    auto& simulator = Start();
+    const auto readUntil = [&](int16_t word) {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        int16_t read = ReadStatus().stateWord;
+        while (read != word && std::chrono::steady_clock::now() < deadline) {
+            read = ReadStatus().stateWord;
+        }
+        return read;
+    };
+    for (const int16_t word : {1, 2, 1, 2}) {
+        EXPECT_EQ(readUntil(word), word);
+    }
+    simulator.SetFaults({});
+    EXPECT_EQ(ReadStatus().stateWord, 1);
 }
 
 // Streams no controller should ever see. After each the connection is dropped or left, and
