@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <sstream>
 #include <string>
 
 #include "app/update_run.h"
@@ -9,15 +10,75 @@
 #include "app/wizard_run_view.h"
 #include "app/wizard_texts.h"
 #include "device/device_messages.h"
+#include "framework/client_dc.h"
 #include "framework/cstring.h"
+#include "framework/font.h"
 #include "framework/message_map_entries.h"
 #include "framework/paint_dc.h"
 #include "framework/rect.h"
+#include "framework/scoped_select_object.h"
 #include "framework/win_app.h"
 #include "platform/scoped_timer_resolution.h"
 #include "resources/resource.h"
 #include "skin/wizard_button.h"
 #include "skin/wizard_colours.h"
+
+namespace {
+
+// The wide text Windows takes for a reason it shows, read as the A functions read our texts.
+std::wstring Widened(const char* text) {
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1) {
+        return {};
+    }
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+    wide.pop_back();  // the terminating null
+    return wide;
+}
+
+// Whether a message box showing `text` fits the work area of the screen `window` is on. The
+// box lays itself out, so this errs on the tall side: the text wrapped at a quarter of the
+// screen's width, narrower than a box wraps it, and six lines for caption, margins and buttons.
+bool FitsMessageBox(HWND window, const std::string& text) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof(metrics);
+    CFont font;
+    if (!::GetMonitorInfoA(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) ||
+        !::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) ||
+        !font.CreateFontIndirect(&metrics.lfMessageFont)) {
+        return false;
+    }
+    CClientDC dc(HWND{});
+    const ScopedSelectObject select(dc, font);
+    TEXTMETRICA textMetrics{};
+    ::GetTextMetricsA(dc, &textMetrics);
+    const RECT& work = monitor.rcWork;
+    RECT needed{0, 0, (work.right - work.left) / 4, 0};
+    dc.DrawText(text.c_str(), -1, &needed,
+                DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    const int frame = ::GetSystemMetrics(SM_CYCAPTION) +
+                      6 * (textMetrics.tmHeight + textMetrics.tmExternalLeading);
+    return needed.bottom - needed.top + frame <= work.bottom - work.top;
+}
+
+// A kept set's listing with its values run on in one paragraph under the address line.
+std::string RunTogether(const std::string& listing) {
+    std::istringstream lines(listing);
+    std::string line;
+    std::getline(lines, line);
+    std::string joined = line + "\n";
+    const char* separator = "";
+    while (std::getline(lines, line)) {
+        joined.append(separator).append(line);
+        separator = "; ";
+    }
+    return joined + "\n";
+}
+
+}  // namespace
 
 CKestrupDlg::CKestrupDlg(CWnd* parent)
     : CBitmapDialog(IDD_KESTRUP_DIALOG, parent),
@@ -85,6 +146,9 @@ void CKestrupDlg::OnCancel() {
     if (m_bUpdateRunning || !MayCloseLosingKeptValues()) {
         return;
     }
+    // The user has let the kept values go: nothing holds log-off or shutdown any more.
+    m_kept = KeptParameters{};
+    UpdateShutdownBlock();
     CDialog::OnCancel();
 }
 
@@ -94,10 +158,52 @@ bool CKestrupDlg::MayCloseLosingKeptValues() {
     }
     // The instrument may now run the new firmware with factory parameters, and these values
     // are the only copy of its own: listed so the user can write them down.
-    const std::string question = std::string(kFinishKeptQuestion) + "\n\n" + m_kept.Listing() +
-                                 "\n" + kFinishKeptQuestionEnd;
-    return AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) ==
-           IDYES;
+    return AfxMessageBox(KeptValuesQuestion().c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2,
+                         this) == IDYES;
+}
+
+std::string CKestrupDlg::KeptValuesQuestion() const {
+    const auto ask = [](const std::string& listing) {
+        return std::string(kFinishKeptQuestion) + "\n\n" + listing + "\n" + kFinishKeptQuestionEnd;
+    };
+    std::string question = ask(m_kept.Listing());
+    if (FitsMessageBox(m_hWnd, question)) {
+        return question;
+    }
+    // A box taller than the screen would hide the last values and the buttons: each set's
+    // values run on in one paragraph instead, still a blank line between two sets.
+    std::string listing;
+    for (const KeptSet& set : m_kept.Sets()) {
+        if (!listing.empty()) {
+            listing += '\n';
+        }
+        listing += RunTogether(set.Listing());
+    }
+    return ask(listing);
+}
+
+BOOL CKestrupDlg::OnQueryEndSession() {
+    return AtStake() == nullptr;
+}
+
+const char* CKestrupDlg::AtStake() const {
+    if (m_bUpdateRunning) {
+        return kShutdownBlockedRunning;
+    }
+    return m_kept.Holds() ? kShutdownBlockedKept : nullptr;
+}
+
+void CKestrupDlg::UpdateShutdownBlock() {
+    const char* reason = AtStake();
+    if (reason == nullptr) {
+        m_hShutdownBlock.reset();
+        return;
+    }
+    // A new reason replaces the one given before. Where Windows keeps no reasons (Wine), the
+    // answer to WM_QUERYENDSESSION still holds the session.
+    if (::ShutdownBlockReasonCreate(m_hWnd, Widened(reason).c_str())) {
+        m_hShutdownBlock.reset(m_hWnd);
+    }
 }
 
 void CKestrupDlg::OnPaint() {
@@ -146,8 +252,10 @@ void CKestrupDlg::OnNext() {
                 return;
             }
             m_bUpdateRunning = true;
+            UpdateShutdownBlock();
             StartUpdateRun();
             m_bUpdateRunning = false;
+            UpdateShutdownBlock();
             break;
         case PAGE_RESULT:
             OnCancel();
@@ -282,5 +390,6 @@ BEGIN_MESSAGE_MAP(CKestrupDlg, CBitmapDialog)
     MapMessage<WM_FLASH_STEP, &ThisClass::OnFlashStep>(),
     MapCommand<IDC_NEXT, &ThisClass::OnNext>(),
     MapCommand<IDC_BACK, &ThisClass::OnBack>(),
+    MapQueryEndSession<&ThisClass::OnQueryEndSession>(),
 END_MESSAGE_MAP()
 // clang-format on

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/kept_parameters.h"
 #include "app/update_run.h"
@@ -10,6 +11,7 @@
 #include "framework/ip_address_ctrl.h"
 #include "framework/progress_ctrl.h"
 #include "framework/static_ctrl.h"
+#include "framework/unique_handle.h"
 #include "skin/bitmap_dialog.h"
 #include "skin/check_box.h"
 #include "skin/image_button.h"
@@ -38,6 +40,10 @@ protected:
     LRESULT OnFlashStep(WPARAM step, LPARAM);
     void OnNext();
     void OnBack();
+    // While a run is under way or values are kept, log-off and shutdown are held: ending the
+    // session would lose them. WM_ENDSESSION keeps the default: once Windows ends the session
+    // anyway, there is nothing the wizard could still save.
+    BOOL OnQueryEndSession();
 
     // Page 2's Next with an address typed: switches to the running layout, runs the update
     // and shows the result page.
@@ -82,6 +88,20 @@ private:
     // True when the wizard may close: nothing is kept, or the user, shown the kept values,
     // chose to close anyway.
     bool MayCloseLosingKeptValues();
+    // The question asked then, every kept set under its address.
+    std::string KeptValuesQuestion() const;
+    // What ending the wizard now would lose, as Windows is told it; nullptr for nothing.
+    const char* AtStake() const;
+    // Gives Windows the reason for what is at stake now, or takes it back.
+    void UpdateShutdownBlock();
+
+    struct ShutdownBlockTraits {
+        using Handle = HWND;
+        static Handle Invalid() { return nullptr; }
+        static void Close(Handle window) { ::ShutdownBlockReasonDestroy(window); }
+    };
 
     bool m_bUpdateRunning = false;
+    // The window Windows holds a reason for not to end the session.
+    UniqueHandle<ShutdownBlockTraits> m_hShutdownBlock;
 };

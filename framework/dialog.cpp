@@ -44,7 +44,10 @@ CDialog::~CDialog() = default;
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam,
                                      LPARAM lParam) noexcept {
     if (message != WM_INITDIALOG) {
-        return FALSE;  // everything else reaches the object through its subclass
+        // Everything else reaches the object through its subclass, which the window procedure
+        // calls before the dialog manager: a handler's result goes back to the sender as it is,
+        // with no DWLP_MSGRESULT, and what no handler takes arrives here for the default.
+        return FALSE;
     }
     auto* self = reinterpret_cast<CDialog*>(lParam);
     if (self == nullptr || FromHandlePermanent(window) != nullptr) {

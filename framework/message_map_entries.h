@@ -254,6 +254,15 @@ constexpr MessageMapEntry MapQueryDragIcon() {
             }};
 }
 
+// BOOL Handler(): WM_QUERYENDSESSION; FALSE asks Windows not to end the session yet.
+template <auto Handler>
+constexpr MessageMapEntry MapQueryEndSession() {
+    return {WM_QUERYENDSESSION, 0, 0, [](CWnd& w, const MessageContext&, LRESULT& r) {
+                r = (message_map_detail::Self<Handler>(w).*Handler)();
+                return true;
+            }};
+}
+
 // BOOL Handler(): WM_QUERYNEWPALETTE.
 template <auto Handler>
 constexpr MessageMapEntry MapQueryNewPalette() {

@@ -14,9 +14,10 @@ bool IsForeignDialog(HWND window, HWND ignore) {
 }  // namespace
 
 std::string WindowText(HWND window) {
-    char buffer[2048] = {};
-    ::GetWindowTextA(window, buffer, sizeof(buffer));
-    return buffer;
+    std::string text(static_cast<size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
 }
 
 std::string ClassName(HWND window) {
@@ -64,6 +65,7 @@ LRESULT CALLBACK MessageBoxWatcher::OnCallWndProcRet(int code, WPARAM wParam, LP
         IsForeignDialog(call->hwnd, self->ignore_)) {
         self->seen_.push_back({WindowText(call->hwnd), MessageBoxText(call->hwnd),
                                ::GetWindow(call->hwnd, GW_OWNER)});
+        ::GetWindowRect(call->hwnd, &self->seen_.back().rect);
         ::PostMessageA(call->hwnd, WM_COMMAND, static_cast<WPARAM>(self->answer_), 0);
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);

@@ -14,6 +14,7 @@ struct SeenMessageBox {
     std::string caption;
     std::string text;
     HWND owner = nullptr;
+    RECT rect{};  // on the screen, as the box laid itself out
 };
 
 class MessageBoxWatcher {
@@ -26,6 +27,7 @@ public:
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
 
     const std::vector<SeenMessageBox>& Seen() const { return seen_; }
+    void SetAnswer(int answer) { answer_ = answer; }
     // True when a box had to be closed by the safety deadline instead of on sight.
     bool MissedAny() const { return missed_; }
 

@@ -13,10 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/kept_parameters.h"
 #include "app/kestrup_dlg.h"
 #include "app/update_run.h"
 #include "app/wizard_texts.h"
 #include "device/device_messages.h"
+#include "device/mailbox_record.h"
 #include "device/notify_progress.h"
 #include "ads/ads_client_testing.h"
 #include "platform/sleeper.h"
@@ -35,6 +37,7 @@ class RunWizard : public CKestrupDlg {
 public:
     uint8_t Page() const { return m_nPage; }
     void ShortenRun(int divisor) { m_runOptions.timing = RunTiming{}.Shortened(divisor); }
+    KeptParameters& Kept() { return m_kept; }
     // Whether the main label's whole text fits its lines, drawn in its own font.
     bool MessageFits() {
         RECT client{};
@@ -166,9 +169,40 @@ protected:
         }
         Click(IDC_NEXT);
         ASSERT_EQ(wizard_.Page(), CKestrupDlg::PAGE_ADDRESS);
-        const auto octets = TestOctets();
+        TypeAddress();
+    }
+    // The address of the test's k-th instrument, on page 2.
+    void TypeAddress(unsigned k = 0) {
+        const auto octets = TestOctets(k);
         ::SendMessageA(Item(IDC_IPADDRESS), IPM_SETADDRESS, 0,
                        MAKEIPADDRESS(octets[0], octets[1], octets[2], octets[3]));
+    }
+
+    // Runs the update with the restore made to fail: busy from the end of the transfer on, the
+    // restarted instrument takes no write back, and the wizard keeps the values.
+    void RunFailingTheRestore(sim::Controller& instrument) {
+        ProgressRecorder bar(Item(IDC_PROGRESS));
+        bar.pictureAt = 64;
+        bar.onPicture = [&] { instrument.SetFaults({.busy = true}); };
+        Click(IDC_NEXT);
+        ASSERT_EQ(wizard_.Page(), CKestrupDlg::PAGE_RESULT);
+        ASSERT_EQ(Text(IDC_MESSAGE), WithValuesKept(TEXT_RESTORE_FAILED));
+    }
+
+    // The wizard's answer when Windows asks to end the session and, where Windows tells it
+    // (Wine has no ShutdownBlockReasonQuery), the reason given for holding it (nullptr: none).
+    void ExpectEndSession(bool allowed, const char* reason) {
+        EXPECT_EQ(::SendMessageA(wizard_.GetSafeHwnd(), WM_QUERYENDSESSION, 0, 0), allowed);
+        using Query = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
+        const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+            ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ShutdownBlockReasonQuery")));
+        std::array<wchar_t, 512> given{};
+        DWORD size = given.size();
+        if (query != nullptr) {
+            const std::string expected = reason != nullptr ? reason : "";
+            EXPECT_EQ(query(wizard_.GetSafeHwnd(), given.data(), &size) ? given.data() : L"",
+                      std::wstring(expected.begin(), expected.end()));
+        }
     }
 
     void ExpectState(const std::vector<ControlState>& expected) const {
@@ -236,6 +270,7 @@ TEST_F(RunDialogTest, SuccessfulRunEndsOnTheFinishedPage) {
     std::vector<ControlState> running;
     bar.pictureAt = 40;
     bar.onPicture = [&] {
+        ExpectEndSession(false, kShutdownBlockedRunning);
         running = {
             {IDC_TITLE, true, true, "Update in Process ..."},
             {IDC_MESSAGE, true, true,
@@ -255,10 +290,12 @@ TEST_F(RunDialogTest, SuccessfulRunEndsOnTheFinishedPage) {
         ExpectState(running);
         Picture("run_running_part_way.bmp");
     };
+    ExpectEndSession(true, nullptr);
 
     Click(IDC_NEXT);
 
     EXPECT_FALSE(running.empty()) << "the bar never reached 40";
+    ExpectEndSession(true, nullptr);
     EXPECT_EQ(wizard_.Page(), CKestrupDlg::PAGE_RESULT);
     ExpectState(ResultPage("Update Process finished", kFinishedMessage, false));
     EXPECT_TRUE(Centred(IDC_MESSAGE));
@@ -356,16 +393,11 @@ TEST_F(RunDialogTest, ValuesKeptFromAFailedRestoreAreAskedForAndRestoredByTheNex
     sim::Controller& instrument = StartInstrument();
     const std::vector<double> before = Carried(instrument);
     EnterAddress();
-    // Busy from the end of the transfer on: the restarted instrument takes no write back.
-    ProgressRecorder bar(Item(IDC_PROGRESS));
-    bar.pictureAt = 64;
-    bar.onPicture = [&] { instrument.SetFaults({.busy = true}); };
 
-    Click(IDC_NEXT);
+    RunFailingTheRestore(instrument);
 
-    ASSERT_EQ(wizard_.Page(), CKestrupDlg::PAGE_RESULT);
     const std::string failure = Text(IDC_MESSAGE);
-    EXPECT_EQ(failure, WithValuesKept(TEXT_RESTORE_FAILED));
+    ExpectEndSession(false, kShutdownBlockedKept);
     // All of it shows: what happened, and how to put the values back.
     EXPECT_TRUE(wizard_.MessageFits()) << failure;
     // Finish, Escape, and Cancel once back on the address page each ask first; No stays.
@@ -386,12 +418,103 @@ TEST_F(RunDialogTest, ValuesKeptFromAFailedRestoreAreAskedForAndRestoredByTheNex
     }
     ASSERT_EQ(wizard_.Page(), CKestrupDlg::PAGE_ADDRESS);
 
+    // The instrument shows factory values, not the kept ones: the run asks first; Yes.
     instrument.SetFaults({});
+    asked.SetAnswer(IDYES);
     Click(IDC_NEXT);
 
     EXPECT_EQ(Text(IDC_TITLE), "Update Process finished") << Text(IDC_MESSAGE);
     EXPECT_EQ(Carried(instrument), before);
-    EXPECT_EQ(asked.Seen().size(), 3u);
+    ASSERT_EQ(asked.Seen().size(), 4u);
+    EXPECT_TRUE(asked.Seen()[3].text.starts_with(kKeptDifferQuestion)) << asked.Seen()[3].text;
+    ExpectEndSession(true, nullptr);
+}
+
+TEST_F(RunDialogTest, ValuesKeptForOneInstrumentOutlastARunToAnotherAndAreListedUnderItsAddress) {
+    wizard_.ShortenRun(10);
+    sim::Options second = options_;
+    second.listen = TestOctets(1);
+    sim::Controller other(second);
+    ASSERT_TRUE(other.Start()) << other.LastError();
+    EnterAddress();
+    RunFailingTheRestore(StartInstrument());
+
+    Click(IDC_BACK);
+    TypeAddress(1);
+    Click(IDC_NEXT);
+
+    EXPECT_EQ(Text(IDC_TITLE), "Update Process finished") << Text(IDC_MESSAGE);
+    ExpectEndSession(false, kShutdownBlockedKept);
+    boxes_.reset();
+    MessageBoxWatcher asked(wizard_.GetSafeHwnd(), IDNO);
+    Click(IDC_NEXT);
+    ASSERT_EQ(asked.Seen().size(), 1u);
+    const std::string& listed = asked.Seen()[0].text;
+    EXPECT_NE(listed.find("\n\n" + TestAddress(0) + " (saved at "), std::string::npos) << listed;
+    EXPECT_NE(listed.find("\nParameter 11: 123456\n"), std::string::npos) << listed;
+    EXPECT_EQ(listed.find(TestAddress(1) + " (saved at "), std::string::npos) << listed;
+    // Closing anyway lets them go, and with them the hold on the session.
+    asked.SetAnswer(IDYES);
+    Click(IDC_NEXT);
+    ExpectEndSession(true, nullptr);
+}
+
+TEST_F(RunDialogTest, ResumedRunToAReplacedInstrumentAsksFirstAndNoLeavesItUntouched) {
+    wizard_.ShortenRun(10);
+    EnterAddress();
+    RunFailingTheRestore(StartInstrument());
+    // Another instrument now answers at the address, with values of its own.
+    instrument_.reset();
+    sim::Controller& replaced = StartInstrument();
+    replaced.SetFloatParameter(0, 99.5f);
+    boxes_.reset();
+    MessageBoxWatcher asked(wizard_.GetSafeHwnd(), IDNO);
+
+    Click(IDC_BACK);
+    Click(IDC_NEXT);
+
+    ASSERT_EQ(asked.Seen().size(), 1u);
+    const std::string& question = asked.Seen()[0].text;
+    EXPECT_TRUE(question.starts_with(std::string(kKeptDifferQuestion) + "\n\n" + TestAddress() +
+                                     " (saved at "))
+        << question;
+    EXPECT_NE(question.find("\nParameter 11: 123456\n"), std::string::npos) << question;
+    EXPECT_TRUE(question.ends_with(std::string("\n\n") + kKeptDifferQuestionEnd)) << question;
+    EXPECT_EQ(Text(IDC_MESSAGE), WithValuesKept(TEXT_KEPT_DECLINED));
+    EXPECT_FALSE(replaced.stats().mailboxReceived.contains(CMD_SET_PARAMETER));
+    EXPECT_EQ(replaced.stats().stopRequests, 0u);
+    Click(IDC_NEXT);
+    ASSERT_EQ(asked.Seen().size(), 2u);
+    EXPECT_NE(asked.Seen()[1].text.find("\nParameter 11: 123456\n"), std::string::npos);
+    ExpectEndSession(false, kShutdownBlockedKept);
+}
+
+TEST_F(RunDialogTest, EveryKeptSetIsListedWholeInABoxThatFitsTheScreen) {
+    // Six instruments' values, one a line, would make a box taller than the screen.
+    constexpr unsigned kSets = 6;
+    for (unsigned k = 0; k < kSets; ++k) {
+        KeptSet set{TestOctets(k), std::chrono::system_clock::now(), 3.1f, {}, {}};
+        for (int16_t id : {0, 1, 2, 3, 6, 5, 7, 8, 11, 4}) {
+            set.values.emplace_back(
+                id, device::ExactValue::Integer(static_cast<int32_t>(k * 100 + id)));
+        }
+        wizard_.Kept().Keep(set);
+    }
+    boxes_.reset();
+    MessageBoxWatcher asked(wizard_.GetSafeHwnd(), IDNO);
+
+    ::SendMessageA(wizard_.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+
+    ASSERT_EQ(asked.Seen().size(), 1u);
+    const SeenMessageBox& box = asked.Seen()[0];
+    for (unsigned k = 0; k < kSets; ++k) {
+        EXPECT_NE(box.text.find(TestAddress(k) + " (saved at "), std::string::npos) << box.text;
+        EXPECT_NE(box.text.find("Parameter 4: " + std::to_string(k * 100 + 4)), std::string::npos);
+    }
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(box.rect.top >= work.top && box.rect.bottom <= work.bottom)
+        << box.rect.top << ".." << box.rect.bottom;
 }
 
 TEST_F(RunDialogTest, EmptyFourthFieldReadsAsZero) {
