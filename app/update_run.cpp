@@ -179,6 +179,9 @@ bool UpdateRun::FollowDecisions() {
         const bool over = Clock::now() >= facts_.phaseEnd || facts_.declined;
         const Look look = over ? lastLook_ : LookNow();
         const Decision decision = Decide(facts_, look, Clock::now(), timing_);
+        if (onDecision_) {
+            onDecision_(decision.rule);
+        }
         LearnFromLook(facts_, look, Clock::now(), timing_);
         lastLook_ = look;
         EnterPhase(facts_.phaseEnd);
@@ -342,6 +345,7 @@ bool RunUpdateKeeping(UpdateRunView& view, KeptParameters& kept, bool canKeep,
         run::ShutdownOnExit shutdown(link);
         run::UpdateRun run(view, link, options.flash ? options.flash : run::FlashEmbeddedFirmware,
                            options.timing, kept, canKeep);
+        run.OnDecision(options.onDecision);
         return run.Run();
     } catch (...) {
         // No failure leaves the run as an exception: the wizard shows it like any other, and

@@ -107,6 +107,9 @@ using FlashFunction = std::function<int(
 struct UpdateRunOptions {
     FlashFunction flash;  // empty = FlashFirmware
     RunTiming timing;
+    // Told the rule of every decision the run makes, as the table reads it; for tests that
+    // trace a run. Empty: nobody is told.
+    std::function<void(const char* rule)> onDecision;
 };
 
 // Runs one update. True only when the instrument runs the new firmware and every saved

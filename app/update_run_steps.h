@@ -33,6 +33,9 @@ public:
           canKeep_(canKeep) {}
 
     bool Run();
+    void OnDecision(std::function<void(const char*)> listener) {
+        onDecision_ = std::move(listener);
+    }
 
 private:
     enum class Saved { kAll, kNotConnected, kNotRead };
@@ -91,6 +94,7 @@ private:
     Look lastLook_;
     // Values kept, and the set for this address, kept or taken over, is this run's to keep up.
     bool keeping_ = false;
+    std::function<void(const char*)> onDecision_;
 };
 
 }  // namespace run

@@ -90,6 +90,11 @@ struct FaultCase {
     bool slow = false;
     // Part of a line the instrument logs when the fault strikes: it must have struck.
     const char* shows = nullptr;
+    // Parameter writes that may reach the instrument in all (-1: not counted).
+    int maxWrites = -1;
+    // Values kept: before they are put back, a healthy second instrument is updated, which
+    // must neither use nor drop them.
+    bool anotherInstrumentMeanwhile = false;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
@@ -109,6 +114,7 @@ constexpr int kReadBackRestartMs = 500 / (kTestTimingDivisor * kTestSleepDivisor
 constexpr int kEventsBeforeStop = 13;
 // A transfer's download frames: five opening commands, 39 image records, three closing ones.
 constexpr int kDownloadFrames = 47;
+constexpr uint16_t kSetParameter = 7;
 
 const FaultCase kCases[] = {
     {.name = "NoFault"},
@@ -189,6 +195,17 @@ const FaultCase kCases[] = {
      .faults = With([](sim::Faults& f) { f.installMs = 5000; }),
      .timingDivisor = 4,
      .slow = true},
+    // The RUN after the whole image is lost, then the install takes 5 s, the old firmware
+    // answering meanwhile: the run starts the stopped PLC and waits, with no STOP and no image
+    // into the install.
+    {.name = "RunLostThenAnInstallOf5s",
+     .faults = With([](sim::Faults& f) {
+         f.loseRun = 1;
+         f.installMs = 5000;
+     }),
+     .timingDivisor = 4,
+     .slow = true,
+     .shows = "RUN lost"},
     // Restarts after the third write that follows the install: the read-back finds the values
     // gone and the next round puts them back.
     {.name = "RestartAfterThreeWrites",
@@ -252,9 +269,21 @@ const FaultCase kCases[] = {
      .faults = With([](sim::Faults& f) { f.wrongInvokeAfter = 20; }),
      .outcomes = {Success(), NothingChanged(TEXT_READ_FAILED), ValuesKept(TEXT_RESTORE_FAILED)},
      .shows = "reply to request 20 "},
-    // The download's last frame and the RUN the flash sends after it are lost together: the
-    // image never went out whole and the PLC stays stopped. The run finds it stopped, starts
-    // it and transfers once more.
+    // One hiccup breaks the download amid its records and loses the RUN the flash sends after
+    // it: the PLC stays stopped. The first look that reaches it starts it, and the image goes
+    // out again at once: the first never went out whole.
+    {.name = "BrokenDownloadAndItsRunLost",
+     .faults = With([](sim::Faults& f) {
+         f.cutAt = kEventsBeforeStop + 1 + 10;
+         f.cutEvents = 2;
+     }),
+     .minTransfers = 2,
+     .maxTransfers = 2,
+     .beforeRestartWait = true,
+     .shows = "event 25: every connection dropped"},
+    // The download's last frame and the RUN after it are lost together. The last frame went
+    // out whole, so the instrument may hold the image: the run starts the stopped PLC and waits
+    // the restart wait with no STOP before it sends the image again.
     {.name = "LastDownloadFrameAndTheRunLostTogether",
      .faults = With([](sim::Faults& f) {
          f.cutAt = kEventsBeforeStop + 1 + kDownloadFrames;
@@ -273,6 +302,30 @@ const FaultCase kCases[] = {
     {.name = "ParameterWritesAnsweredAfterTheExchangeGaveUp",
      .faults = With([](sim::Faults& f) { f.writeDelayMs = 600; }),
      .outcomes = {ValuesKept(TEXT_RESTORE_FAILED)}},
+    // Writes answered so slowly that the restore phase ends amid its first round while the
+    // instrument still answers: no write goes out after the phase's end.
+    {.name = "RestorePhaseEndsMidRound",
+     .faults = With([](sim::Faults& f) { f.writeDelayMs = 450; }),
+     .outcomes = {ValuesKept(TEXT_RESTORE_FAILED)},
+     .maxWrites = 9},
+    // The instrument takes the restored values, then refuses every connection once the
+    // restoring session lets go: the confirmation cannot reach it, and that is no success.
+    {.name = "ConfirmationCannotReachTheInstrument",
+     .faults = With([](sim::Faults& f) { f.refuseAfterRestore = true; }),
+     .outcomes = {ValuesKept(TEXT_RESTORE_FAILED)},
+     .reachable = false},
+    // The state word alternates between ready and busy every 700 ms: no STOP goes out while
+    // it reads busy, and the run ends updated, or untouched and saying the instrument is busy.
+    {.name = "StateWordFlapsEvery700ms",
+     .faults = With([](sim::Faults& f) { f.stateFlapMs = 700; }),
+     .outcomes = {Success(), NothingChanged(TEXT_BUSY)},
+     .minTransfers = 0},
+    // Two instruments in one session: the first keeps its values after a failed restore; a
+    // run to the second neither uses nor drops them; a last run puts them back on the first.
+    {.name = "TwoInstrumentsTheFirstKeepsItsValues",
+     .faults = With([](sim::Faults& f) { f.busyAfterRebootMs = 600000; }),
+     .outcomes = {ValuesKept(TEXT_RESTORE_FAILED)},
+     .anotherInstrumentMeanwhile = true},
     // Combinations.
     {.name = "DownloadSilentThenBusyAfterReboot", .faults = With([](sim::Faults& f) {
                                                       f.downloadSilent = true;
@@ -326,6 +379,26 @@ const Outcome* Reached(const FaultCase& c, const RunResult& result, bool keeps) 
         }
     }
     return nullptr;
+}
+
+// A healthy instrument at another address, updated while `kept` holds the values of the row's
+// own: the run to it succeeds and leaves them as they were.
+void ExpectAnotherInstrumentLeavesTheKeptValues(KeptParameters& kept, const RunTiming& timing,
+                                                const LocalAddressSource& local) {
+    sim::Options options;
+    options.listen = TestOctets(1);
+    options.rebootMs = 150;
+    sim::Controller other(options);
+    ASSERT_TRUE(other.Start()) << other.LastError();
+    GiveKnownParameters(other, KnownValues::kIntegerEdges);
+    const CarriedParameters before = ReadCarried(other);
+    const std::string listing = kept.Listing();
+    const RunResult result = RunWholeUpdate(TestOctets(1), kept, timing, local);
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(result.questions.empty());
+    EXPECT_EQ(ReadCarried(other), before);
+    EXPECT_EQ(kept.Listing(), listing) << "a run to another instrument changed the kept values";
+    EXPECT_NE(listing.find(AddressText(TestOctets()) + " (saved at "), std::string::npos);
 }
 
 class FaultMatrixTest : public ::testing::TestWithParam<FaultCase> {
@@ -433,6 +506,9 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
         if (!outcome->imageTook) {
             EXPECT_EQ(after, before) << values;
         }
+        if (c.anotherInstrumentMeanwhile) {
+            ExpectAnotherInstrumentLeavesTheKeptValues(kept, timing, local);
+        }
         // Once the instrument is itself again, a second run puts the kept values back.
         instrument.SetFaults({});
         const RunResult again = RunWholeUpdate(TestOctets(), kept, timing, local);
@@ -461,6 +537,11 @@ TEST_P(FaultMatrixTest, OutcomeTransfersPlcStateAndParameters) {
     EXPECT_EQ(stats.writesWhileBusy, 0u);
     EXPECT_EQ(stats.writesWhileNotReady, 0u);
     EXPECT_LE(stats.imagesInstalled, 1u);
+    if (c.maxWrites >= 0) {
+        const auto writes = stats.mailboxReceived.find(kSetParameter);
+        EXPECT_LE(writes == stats.mailboxReceived.end() ? 0u : writes->second,
+                  static_cast<uint64_t>(c.maxWrites));
+    }
     // A run that ended before its transfer never touched the PLC or the download.
     if (result.transfers == 0) {
         EXPECT_EQ(stats.stopRequests, 0u);

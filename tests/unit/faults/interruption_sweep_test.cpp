@@ -50,17 +50,20 @@ struct SweepKind {
 const SweepKind kKinds[] = {
     {"Cut", {}, [](sim::Faults& f, int k) { f.cutAt = k; }},
     {"Restart", {}, [](sim::Faults& f, int k) { f.restartAt = k; }},
-    {"DoubleCut", {},
+    {"DoubleCut",
+     {},
      [](sim::Faults& f, int k) {
          f.cutAt = k;
          f.cutEvents = 2;
      }},
-    {"Outage", {},
+    {"Outage",
+     {},
      [](sim::Faults& f, int k) {
          f.outageAt = k;
          f.outageMs = kOutageMs;
      }},
-    {"LongOutage", {},
+    {"LongOutage",
+     {},
      [](sim::Faults& f, int k) {
          f.outageAt = k;
          f.outageMs = kLongOutageMs;
@@ -103,11 +106,10 @@ protected:
     void ExpectPromiseKept(sim::Controller& instrument, unsigned slot, const RunResult& result,
                            KeptParameters& kept, const CarriedParameters& before) {
         EXPECT_LE(result.elapsed, RunWorstCase(timing_run_));
-        const bool settled =
-            instrument.WaitFor([](const sim::Stats& s) { return !s.rebooting && s.listening; },
-                               milliseconds(5000));
-        EXPECT_TRUE(settled && (instrument.PlcState() == 5 ||
-                                result.message.starts_with(TEXT_PLC_STOPPED)))
+        const bool settled = instrument.WaitFor(
+            [](const sim::Stats& s) { return !s.rebooting && s.listening; }, milliseconds(5000));
+        EXPECT_TRUE(settled &&
+                    (instrument.PlcState() == 5 || result.message.starts_with(TEXT_PLC_STOPPED)))
             << "the PLC was left stopped without a word: " << result.message;
         const sim::Stats stats = instrument.stats();
         EXPECT_LE(stats.imagesInstalled, 1u) << "installed twice";
@@ -191,14 +193,14 @@ TEST_P(InterruptionSweep, EveryPointKeepsThePromise) {
               << RunWorstCase(timing_run_).count() << " ms\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sweep, InterruptionSweep,
-    ::testing::Combine(::testing::Range(0, static_cast<int>(std::size(kKinds))),
-                       ::testing::Range(0, kShards)),
-    [](const auto& p) {
-        return std::string(kKinds[std::get<0>(p.param)].name) +
-               std::to_string(std::get<1>(p.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Sweep, InterruptionSweep,
+                         ::testing::Combine(::testing::Range(0,
+                                                             static_cast<int>(std::size(kKinds))),
+                                            ::testing::Range(0, kShards)),
+                         [](const auto& p) {
+                             return std::string(kKinds[std::get<0>(p.param)].name) +
+                                    std::to_string(std::get<1>(p.param));
+                         });
 
 class SessionSweep : public SweepFixture, public ::testing::Test {
 protected:

@@ -71,23 +71,36 @@ std::string Describe(const CarriedParameters& p) {
     return out.str();
 }
 
-void LogEventsIfAsked(sim::Options& options) {
+namespace {
+
+bool LogAsked() {
     const char* asked = std::getenv("CORVANE_SIM_LOG");
-    if (asked == nullptr || *asked == '\0') {
+    return asked != nullptr && *asked != '\0';
+}
+
+// One line to stderr after who wrote it and a millisecond time stamp.
+void LogLine(const std::string& who, const std::string& line) {
+    static const auto start = std::chrono::steady_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    // One write per line, so lines from the instruments' threads never interleave.
+    const std::string text = who + std::to_string(ms.count()) + " ms  " + line + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+}  // namespace
+
+void LogEventsIfAsked(sim::Options& options) {
+    if (!LogAsked()) {
         return;
     }
-    static const auto start = std::chrono::steady_clock::now();
     const std::string address =
         FormatOctets(options.listen) + ":" + std::to_string(options.port) + " ";
     options.onEvent = [address, next = std::move(options.onEvent)](const std::string& line) {
         if (next) {
             next(line);
         }
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
-        // One write per line, so lines from the instruments' threads never interleave.
-        const std::string text = address + std::to_string(ms.count()) + " ms  " + line + "\n";
-        std::fwrite(text.data(), 1, text.size(), stderr);
+        LogLine(address, line);
     };
 }
 
@@ -116,6 +129,12 @@ RunResult RunWholeUpdate(const std::array<uint8_t, 4>& address, KeptParameters& 
         return FlashFirmware(a, b, c, d, local, notAfter, report);
     };
     options.timing = timing;
+    if (LogAsked()) {
+        // The run's decisions among the instrument's events, each as its rule reads.
+        options.onDecision = [who = "run " + FormatOctets(address) + " "](const char* rule) {
+            LogLine(who, rule);
+        };
+    }
     const auto start = std::chrono::steady_clock::now();
     result.ok = RunUpdate(view, kept, options);
     result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -80,7 +80,8 @@ struct RunResult {
 
 // With CORVANE_SIM_LOG set to anything, the instrument `options` describe prints each of its
 // readable event lines to stderr after its listen address and the milliseconds since the
-// test program's first instrument, so one can see where a request falls in a run.
+// test program's first instrument, so one can see where a request falls in a run; the runs of
+// RunWholeUpdate print the rule of each decision alike.
 void LogEventsIfAsked(sim::Options& options);
 
 // The run's phase limits and pauses as the tests shorten them, and how much shorter again the
