@@ -122,7 +122,7 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
             return ams::EncodeDeviceInfoReply(
                 0, {kRuntimeMajor, kRuntimeMinor, kRuntimeBuild, "Corvane PLC"});
         case ams::kCmdRead:
-            return ServeRead(data, outcome);
+            return ServeRead(data, now, outcome);
         case ams::kCmdWrite:
             return ServeWrite(data, now, outcome);
         case ams::kCmdReadState:
@@ -136,7 +136,7 @@ std::vector<uint8_t> ControllerModel::ServeAds(const ams::AmsHeader& request,
 }
 
 std::vector<uint8_t> ControllerModel::ServeRead(std::span<const uint8_t> data,
-                                                FrameOutcome& outcome) {
+                                                Clock::time_point now, FrameOutcome& outcome) {
     ams::ReadRequest read;
     if (!ams::DecodeReadRequest(data, read)) {
         return ams::EncodeReadReply(ADSERR_DEVICE_INVALIDDATA, {});
@@ -146,6 +146,10 @@ std::vector<uint8_t> ControllerModel::ServeRead(std::span<const uint8_t> data,
                          ",\"len\":" + std::to_string(read.length);
     std::vector<uint8_t> bytes;
     const uint32_t result = plc_.Read(read.indexGroup, read.indexOffset, read.length, bytes);
+    if (result == 0 && read.indexOffset <= kStatusBlockOffset &&
+        read.indexOffset + read.length > kStatusBlockOffset) {
+        device_.StatusRead(now);
+    }
     return ams::EncodeReadReply(result, bytes);
 }
 
@@ -177,7 +181,7 @@ std::vector<uint8_t> ControllerModel::ServeWriteControl(std::span<const uint8_t>
     outcome.logDetail += ",\"ads_state\":" + std::to_string(control.adsState);
     if (control.adsState == ADSSTATE_STOP) {
         ++stats_.stopRequests;
-        const int16_t state = plc_.StateWord(device_, now);
+        const int16_t state = device_.TurnedUnseen(now) ? int16_t{1} : plc_.StateWord(device_, now);
         stats_.stopsWhileBusy += state == 2 ? 1 : 0;
         stats_.stopsWhileNotReady += state == 0 ? 1 : 0;
         stats_.stopsWhileInstalling += imagePending_ || device_.InstallUnderWay() ? 1 : 0;

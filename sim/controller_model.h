@@ -80,7 +80,8 @@ public:
 private:
     std::vector<uint8_t> ServeAds(const ams::AmsHeader& request, std::span<const uint8_t> data,
                                   Clock::time_point now, FrameOutcome& outcome, uint32_t& amsError);
-    std::vector<uint8_t> ServeRead(std::span<const uint8_t> data, FrameOutcome& outcome);
+    std::vector<uint8_t> ServeRead(std::span<const uint8_t> data, Clock::time_point now,
+                                   FrameOutcome& outcome);
     std::vector<uint8_t> ServeWrite(std::span<const uint8_t> data, Clock::time_point now,
                                     FrameOutcome& outcome);
     std::vector<uint8_t> ServeWriteControl(std::span<const uint8_t> data, Clock::time_point now,

@@ -44,6 +44,17 @@ std::optional<int16_t> DeviceFaults::StateWord(Clock::time_point now) const {
     return std::nullopt;
 }
 
+bool DeviceFaults::TurnedUnseen(Clock::time_point now) const {
+    if (faults_.stateFlapMs <= 0) {
+        return false;
+    }
+    // About one poll cycle of a host on a busy network: the time between a status read and
+    // the request it decided.
+    constexpr milliseconds kUnseenTurn{25};
+    const auto turned = now - now.time_since_epoch() % milliseconds(faults_.stateFlapMs);
+    return now - turned < kUnseenTurn && statusReadAt_ < turned;
+}
+
 bool DeviceFaults::Silent(uint16_t code) const {
     return faults_.mailboxSilent || (code == kCmdRelease && faults_.releaseSilent) ||
            (code == kCmdRegisterHost && faults_.registerSilent);

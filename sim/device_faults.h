@@ -25,6 +25,13 @@ public:
     // The status block: the state word the faults impose, if any, and the error flag.
     std::optional<int16_t> StateWord(Clock::time_point now) const;
     bool StatusError() const { return faults_.statusError; }
+    // The host read the status block: a state word that turned before now has been seen.
+    void StatusRead(Clock::time_point now) { statusReadAt_ = now; }
+    // The state word turned so short a time ago, and unread since, that no host could have
+    // seen it yet: a request arriving now was sent on the word before, and is not counted
+    // against the host. Only the flap turns at times of its own; every other state begins
+    // with an event the host meets first (a reboot, a cut, a fault set).
+    bool TurnedUnseen(Clock::time_point now) const;
     // A mailbox command of this code is left unanswered.
     bool Silent(uint16_t code) const;
     // A command the program first saw `waited` ago is not answered yet.
@@ -58,6 +65,7 @@ public:
 private:
     Faults faults_;
     Clock::time_point busyUntil_{};
+    Clock::time_point statusReadAt_{};
     Clock::time_point notReadyUntil_{};
     bool installedBeforeReboot_ = false;
     int runsLost_ = 0;

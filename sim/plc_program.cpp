@@ -148,7 +148,7 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
         ++stats.mailboxReceived[code];
         if (code == kCmdSetParameter) {
             // Judged as the write arrives, whenever it is answered.
-            const int16_t state = StateWord(faults, now);
+            const int16_t state = faults.TurnedUnseen(now) ? int16_t{1} : StateWord(faults, now);
             stats.writesWhileBusy += state == 2 ? 1 : 0;
             stats.writesWhileNotReady += state == 0 ? 1 : 0;
         }

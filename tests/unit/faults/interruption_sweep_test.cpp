@@ -44,7 +44,9 @@ struct SweepKind {
     sim::Faults base;                     // for the counting run and every point
     void (*at)(sim::Faults&, int event);  // the interruption at an event
     int every = 1;                        // every n-th event only
-    bool succeedsUpToStop = true;         // an interruption before STOP still ends updated
+    // The points of a run without the base faults only: those of the plain sweeps, once more.
+    bool plainPoints = false;
+    bool succeedsUpToStop = true;  // an interruption before STOP still ends updated
 };
 
 const SweepKind kKinds[] = {
@@ -69,7 +71,11 @@ const SweepKind kKinds[] = {
          f.outageMs = kLongOutageMs;
      },
      2},
-    {"CutSlowInstall", {.installMs = kInstallMs}, [](sim::Faults& f, int k) { f.cutAt = k; }},
+    {"CutSlowInstall",
+     {.installMs = kInstallMs},
+     [](sim::Faults& f, int k) { f.cutAt = k; },
+     1,
+     true},
 };
 constexpr int kShards = 8;
 
@@ -156,7 +162,7 @@ TEST_P(InterruptionSweep, EveryPointKeepsThePromise) {
     uint64_t events = 0;
     uint64_t eventsBeforeStop = 0;
     {
-        auto instrument = Instrument(kind.base, 0);
+        auto instrument = Instrument(kind.plainPoints ? sim::Faults{} : kind.base, 0);
         KeptParameters kept;
         const RunResult clean =
             RunWholeUpdate(TestOctets(0), kept, timing_run_, SystemLocalAddressSource(), [&] {
@@ -168,10 +174,9 @@ TEST_P(InterruptionSweep, EveryPointKeepsThePromise) {
     ASSERT_GT(eventsBeforeStop, 0u);
     int runs = 0;
     milliseconds slowest{0};
-    for (uint64_t k = 1 + static_cast<uint64_t>(shard); k <= events; k += kShards) {
-        if ((k - 1) % static_cast<uint64_t>(kind.every) != 0) {
-            continue;
-        }
+    // The kind's points, every kShards-th of them this shard's.
+    const auto every = static_cast<uint64_t>(kind.every);
+    for (uint64_t k = 1 + every * static_cast<uint64_t>(shard); k <= events; k += every * kShards) {
         SCOPED_TRACE(std::string(kind.name) + " at event " + std::to_string(k));
         sim::Faults faults = kind.base;
         kind.at(faults, static_cast<int>(k));
