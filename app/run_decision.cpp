@@ -187,6 +187,7 @@ RunFacts ResumedFacts(const RunFacts& earlier, Clock::time_point now, const RunT
     facts.installFrom = earlier.installFrom;
     facts.newShownSinceImage = earlier.newShownSinceImage;
     facts.awaySinceImage = earlier.awaySinceImage;
+    facts.oldIntactSinceImage = earlier.oldIntactSinceImage;
     facts.newEverShown = earlier.newEverShown;
     facts.resumed = true;
     facts.valuesConfirmed = false;
@@ -226,6 +227,10 @@ void LearnFromLook(RunFacts& facts, const Look& look, Clock::time_point now,
             facts.phaseEnd = PhaseEnd(facts.phase, now, timing);
         }
     }
+    if (look.mailbox && look.version == Version::kOld && look.values == Values::kMatch &&
+        facts.wholeImageAt) {
+        facts.oldIntactSinceImage = true;
+    }
     // Two sessions in a row must find the values in place; any look between that does not
     // read them breaks the row.
     facts.valuesInPlace = look.values == Values::kMatch;
@@ -248,6 +253,7 @@ void LearnTransfer(RunFacts& facts, const FlashReport& report, Clock::time_point
         facts.installFrom = report.runAcknowledged ? std::optional(now) : std::nullopt;
         facts.newShownSinceImage = false;
         facts.awaySinceImage = false;
+        facts.oldIntactSinceImage = false;
     }
 }
 
@@ -280,13 +286,9 @@ bool MayHaveReset(const RunFacts& facts) {
     return facts.wholeImageAt.has_value() || facts.newEverShown;
 }
 
-bool NothingLost(const RunFacts& facts, const Look& last, Clock::time_point now,
-                 const RunTiming& timing) {
-    if (!MayHaveReset(facts)) {
-        return true;
-    }
-    return !facts.newEverShown && last.mailbox && last.version == Version::kOld &&
-           last.values == Values::kMatch && !MayBeInstalling(facts, now, timing);
+bool NothingLost(const RunFacts& facts, Clock::time_point now, const RunTiming& timing) {
+    return !MayHaveReset(facts) || (!facts.newEverShown && facts.oldIntactSinceImage &&
+                                    !MayBeInstalling(facts, now, timing));
 }
 
 bool MayBeInstalling(const RunFacts& facts, Clock::time_point now, const RunTiming& timing) {

@@ -59,6 +59,8 @@ struct RunFacts {
     // router refused the connection (it restarted, or was gone).
     bool newShownSinceImage = false;
     bool awaySinceImage = false;
+    // Since the last whole image the old firmware answered with every value in place.
+    bool oldIntactSinceImage = false;
     // The new firmware showed at any time: the parameters may have gone to factory values.
     bool newEverShown = false;
 
@@ -114,10 +116,9 @@ void LearnAnswer(RunFacts& facts, bool writeKept, Clock::time_point now, const R
 bool MayHaveReset(const RunFacts& facts);
 
 // Whether a run that ends now has lost nothing: the parameters cannot have been reset, or the
-// last look found the old firmware back with every value in place and no image that may still
-// install.
-bool NothingLost(const RunFacts& facts, const Look& last, Clock::time_point now,
-                 const RunTiming& timing);
+// old firmware answered with every value in place since the last whole image, which can no
+// longer be installing.
+bool NothingLost(const RunFacts& facts, Clock::time_point now, const RunTiming& timing);
 
 // Whether a STOP could now break off an install: a whole image went out, the instrument has
 // neither shown the new firmware nor been away since (a look that finds it answering again

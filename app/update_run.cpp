@@ -256,7 +256,7 @@ bool UpdateRun::Succeed() {
 // While the instrument may have lost its values, they stay kept and the text says so; a run
 // that never got that far, or that found them all in place on the old firmware, keeps nothing.
 bool UpdateRun::GiveUp(const char* text) {
-    if (keeping_ && NothingLost(facts_, lastLook_, Clock::now(), timing_)) {
+    if (keeping_ && NothingLost(facts_, Clock::now(), timing_)) {
         kept_.Drop(address_);
     }
     return Fail(canKeep_ && kept_.For(address_) != nullptr ? WithValuesKept(text)

@@ -133,6 +133,7 @@ bool CDeviceLink::StartSession(const AmsAddr& controller, int32_t port) {
         s.controllerAddress = controller;
         s.port = port;
         s.connected = true;
+        s.commandBlock = device::CarriedOverRequest(s.commandBlock, s.responseBlock);
     }
     if (s.worker.Start([session = session_] { PollWorker(session); })) {
         return true;

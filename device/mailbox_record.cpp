@@ -42,4 +42,8 @@ bool SameRequest(const MailboxRecord& a, const MailboxRecord& b) {
     return RecordCode(a) == RecordCode(b) && RecordSequence(a) == RecordSequence(b);
 }
 
+MailboxRecord CarriedOverRequest(const MailboxRecord& command, const MailboxRecord& response) {
+    return SameRequest(command, response) ? command : MailboxRecord{};
+}
+
 }  // namespace device

@@ -43,4 +43,11 @@ MailboxRecord MakeRequest(uint16_t code);
 // and the sequence number. Other bytes of a changed request are not rewritten.
 bool SameRequest(const MailboxRecord& a, const MailboxRecord& b);
 
+// What a new session's command block starts with, which its worker's first cycle writes: the
+// last session's last request when it was answered (the PLC takes it again as handled), else
+// an empty record. A request whose answer never came (its connection dropped under it) is not
+// sent on to whatever answers at the address now: a parameter write among them could reach a
+// restarted instrument, a busy one, or another one altogether.
+MailboxRecord CarriedOverRequest(const MailboxRecord& command, const MailboxRecord& response);
+
 }  // namespace device

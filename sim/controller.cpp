@@ -243,6 +243,12 @@ void Controller::Impl::AddConnection(platform::TcpSocket socket) {
     Changed();
     Emit("connection", "connection from " + connection->peer);
     std::lock_guard lock(connectionsMutex);
+    // A drop of every connection that came while this one was being accepted takes it too: its
+    // thread starts dropped and closes it at once.
+    {
+        std::lock_guard state(mutex);
+        connection->dropped = PortClosed() || model.CurrentStats().rebooting;
+    }
     connections.push_back(connection);
     connection->thread = std::thread([this, connection] { Serve(connection); });
 }

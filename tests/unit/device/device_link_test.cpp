@@ -317,6 +317,11 @@ TEST_F(DeviceLinkTest, DroppedConnectionEndsTheSession) {
     ASSERT_TRUE(instrument_->WaitFor([](const sim::Stats& s) { return s.listening; }, kPatience));
     EXPECT_EQ(Connect(), -1);
     EXPECT_EQ(link_->GetState(), 1);
+    // The write asked for on the dead session never reaches the instrument: the new session
+    // does not send on what the last one could not.
+    LetWorkerCycle(3);
+    EXPECT_EQ(Received(CMD_SET_PARAMETER), 0u);
+    EXPECT_NE(instrument_->FloatParameter(0), 2.0f);
 }
 
 TEST_F(DeviceLinkTest, BusyDeviceRefusesParameterWritesWithoutTraffic) {

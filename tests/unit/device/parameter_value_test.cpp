@@ -97,6 +97,17 @@ TEST(ParameterValue, ShownAsTheShortestTextThatReadsBackTheSame) {
     }
 }
 
+// A new session writes the last session's last request again only when it was answered: an
+// unanswered parameter write is not sent on after a reconnect.
+TEST(MailboxRecord, OnlyAnAnsweredRequestIsCarriedOverToANewSession) {
+    MailboxRecord release = device::MakeRequest(CMD_RELEASE);
+    device::SetRecordSequence(release, 7);
+    EXPECT_EQ(device::CarriedOverRequest(release, release), release);
+    MailboxRecord write = device::MakeRequest(CMD_SET_PARAMETER);
+    device::SetRecordSequence(write, 8);
+    EXPECT_EQ(device::CarriedOverRequest(write, release), MailboxRecord{});
+}
+
 TEST(MailboxRecord, FieldsSitWhereThePlcProgramExpectsThem) {
     MailboxRecord record = device::MakeRequest(CMD_GET_PARAMETER);
     device::SetRecordSequence(record, 0x01020304);

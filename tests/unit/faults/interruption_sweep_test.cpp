@@ -221,22 +221,37 @@ protected:
     }
 };
 
-// The state word flaps between ready and busy; each run starts at another point of the flap.
-// No STOP goes out while it reads busy; the run ends updated, or untouched and saying so.
-TEST_F(SessionSweep, FlappingStateWord) {
-    for (int offset = 0; offset < kFlapMs; offset += kFlapMs / 7) {
-        SCOPED_TRACE("started " + std::to_string(offset) + " ms into the flap");
-        auto instrument = Instrument({.stateFlapMs = kFlapMs}, static_cast<unsigned>(offset));
+// The state word flaps between ready and busy; each run starts at another point of the flap's
+// cycle, 40 ms apart over the whole of it, so that some read it ready just before it turns. No
+// STOP goes out while it reads busy; the run ends updated, or untouched and saying so.
+class FlappingStateWord : public SweepFixture, public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { SetUpTiming(); }
+    void TearDown() override { TearDownTiming(); }
+};
+
+TEST_P(FlappingStateWord, NoStopWhileBusy) {
+    constexpr int kCycleMs = 2 * kFlapMs;
+    constexpr int kStepMs = 40;
+    for (int start = GetParam() * kStepMs; start < kCycleMs; start += kShards * kStepMs) {
+        SCOPED_TRACE("started " + std::to_string(start) + " ms into the flap's cycle");
+        const auto slot = static_cast<unsigned>(start);
+        auto instrument = Instrument({.stateFlapMs = kFlapMs}, slot);
         const CarriedParameters before = ReadCarried(*instrument);
-        // Where in the flap the run begins is the point swept, not a wait for anything.
-        std::this_thread::sleep_for(milliseconds(offset));
+        // The flap runs on the steady clock: the run starts at the point of its cycle swept.
+        const auto now = std::chrono::steady_clock::now();
+        const auto intoCycle = now.time_since_epoch() % milliseconds(kCycleMs);
+        std::this_thread::sleep_until(
+            now - intoCycle + milliseconds(start) +
+            (intoCycle > milliseconds(start) ? milliseconds(kCycleMs) : milliseconds(0)));
         KeptParameters kept;
-        const RunResult result =
-            RunWholeUpdate(TestOctets(static_cast<unsigned>(offset)), kept, timing_run_);
+        const RunResult result = RunWholeUpdate(TestOctets(slot), kept, timing_run_);
         EXPECT_TRUE(result.ok || result.message == TEXT_BUSY) << result.message;
-        ExpectPromiseKept(*instrument, static_cast<unsigned>(offset), result, kept, before);
+        ExpectPromiseKept(*instrument, slot, result, kept, before);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Sweep, FlappingStateWord, ::testing::Range(0, kShards));
 
 // A's values are kept; a run to B, cut at each of its events in turn, never uses or drops
 // them, and a last run to A puts them back.
