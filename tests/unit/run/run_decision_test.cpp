@@ -34,25 +34,19 @@ enum class Image { kNone, kRunNotYetTaken, kWithinRestartWait, kPastRestartWait 
 struct Combination {
     RunFacts facts;
     Look look;
+    int factBits = 0;  // as ForEveryCombination sets them, bit 0 first
+    Image image = Image::kNone;
     std::string Describe() const {
-        const RunFacts& f = facts;
-        return "facts: phase " + std::to_string(static_cast<int>(f.phase)) +
-               (kNow >= f.phaseEnd ? " over" : "") + " stop " + std::to_string(f.stopSent) +
-               " leftStopped " + std::to_string(f.plcLeftStopped) + " transfers " +
-               std::to_string(f.transfers) + " image " +
-               std::to_string(f.wholeImageAt.has_value()) + " newSince " +
-               std::to_string(f.newShownSinceImage) + " awaySince " +
-               std::to_string(f.awaySinceImage) + " newEver " + std::to_string(f.newEverShown) +
-               " resumed " + std::to_string(f.resumed) + " confirmed " +
-               std::to_string(f.valuesConfirmed) + " declined " + std::to_string(f.declined) +
-               " rounds " + std::to_string(f.restoreRounds) + " inPlace " +
-               std::to_string(f.valuesInPlace) + "; look: router " +
-               std::to_string(static_cast<int>(look.router)) + " plc " +
-               std::to_string(static_cast<int>(look.plc)) + " mailbox " +
-               std::to_string(look.mailbox) + " version " +
-               std::to_string(static_cast<int>(look.version)) + " state " +
-               std::to_string(static_cast<int>(look.state)) + " values " +
-               std::to_string(static_cast<int>(look.values));
+        const int lookDigits[] = {static_cast<int>(look.router), static_cast<int>(look.plc),
+                                  look.mailbox ? 1 : 0,          static_cast<int>(look.version),
+                                  static_cast<int>(look.state),  static_cast<int>(look.values)};
+        std::string text = "fact bits " + std::to_string(factBits) + ", image " +
+                           std::to_string(static_cast<int>(image)) + ", transfers " +
+                           std::to_string(facts.transfers) + "; look ";
+        for (const int digit : lookDigits) {
+            text += std::to_string(digit);
+        }
+        return text;
     }
 };
 
@@ -60,7 +54,7 @@ struct Combination {
 // stopped PLC, an image before anything seen since it, a user's answer only on a resumed run)
 // and every look, in all ways.
 void ForEveryCombination(const std::function<void(const Combination&)>& visit) {
-    std::vector<RunFacts> facts;
+    std::vector<Combination> facts;
     for (int bits = 0; bits < (1 << 12); ++bits) {
         const auto bit = [bits](int n) { return (bits >> n & 1) != 0; };
         for (const Image image : {Image::kNone, Image::kRunNotYetTaken, Image::kWithinRestartWait,
@@ -96,12 +90,12 @@ void ForEveryCombination(const std::function<void(const Combination&)>& visit) {
                     (f.phase == RunFacts::Phase::kRestore || f.restoreRounds == 0) &&
                     (!f.resumed || transfers == 0 || f.valuesConfirmed);
                 if (consistent) {
-                    facts.push_back(f);
+                    facts.push_back({f, {}, bits, image});
                 }
             }
         }
     }
-    for (const RunFacts& f : facts) {
+    for (Combination c : facts) {
         for (const auto router :
              {Look::Router::kAnswered, Look::Router::kRefused, Look::Router::kSilent}) {
             for (const auto plc : {Look::Plc::kRun, Look::Plc::kStop, Look::Plc::kOther}) {
@@ -112,7 +106,8 @@ void ForEveryCombination(const std::function<void(const Combination&)>& visit) {
                                                  Look::State::kReady, Look::State::kBusy}) {
                             for (const auto values : {Look::Values::kUnread, Look::Values::kMatch,
                                                       Look::Values::kDiffer}) {
-                                visit({f, {router, plc, mailbox, version, state, values}});
+                                c.look = {router, plc, mailbox, version, state, values};
+                                visit(c);
                             }
                         }
                     }
