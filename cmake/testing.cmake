@@ -18,7 +18,8 @@ endif()
 # endurance, gui (Windows).
 # SANITIZERS: the sanitizer builds whose findings the suite can give (default both). A suite
 # whose code runs no second thread leaves out "thread": the ThreadSanitizer build then neither
-# builds nor registers it.
+# builds nor registers it. Nor do the sanitizer builds build the suites they never run (slow,
+# or not unit).
 function(corvane_add_gtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;SANITIZERS" ${ARGN})
     if(NOT DEFINED ARG_SANITIZERS)
@@ -26,6 +27,10 @@ function(corvane_add_gtest name)
     endif()
     set(judged ON)
     if(CORVANE_SANITIZER AND NOT CORVANE_SANITIZER IN_LIST ARG_SANITIZERS)
+        set(judged OFF)
+    endif()
+    # The sanitizer stages run -L unit -LE slow: a suite they never run is not built there.
+    if(CORVANE_SANITIZER AND (NOT "unit" IN_LIST ARG_LABELS OR "slow" IN_LIST ARG_LABELS))
         set(judged OFF)
     endif()
     if(judged)
