@@ -222,17 +222,23 @@ protected:
 };
 
 // The state word flaps between ready and busy; each run starts at another point of the flap's
-// cycle, 40 ms apart over the whole of it, so that some read it ready just before it turns. No
-// STOP goes out while it reads busy; the run ends updated, or untouched and saying so.
+// cycle, 20 ms apart over the whole of it, so that some read it ready just before it turns.
+// Its pauses and settle time sleep in full: a state word read before them is that much older.
+// No STOP goes out while it reads busy; the run ends updated, or untouched and saying so.
 class FlappingStateWord : public SweepFixture, public ::testing::TestWithParam<int> {
 protected:
-    void SetUp() override { SetUpTiming(); }
+    void SetUp() override {
+        SetUpTiming();
+        sleeper_.reset();
+        sleeper_ = std::make_unique<platform::ScopedFixedSleeper>(
+            [](milliseconds duration) { std::this_thread::sleep_for(duration); });
+    }
     void TearDown() override { TearDownTiming(); }
 };
 
 TEST_P(FlappingStateWord, NoStopWhileBusy) {
     constexpr int kCycleMs = 2 * kFlapMs;
-    constexpr int kStepMs = 40;
+    constexpr int kStepMs = 20;
     for (int start = GetParam() * kStepMs; start < kCycleMs; start += kShards * kStepMs) {
         SCOPED_TRACE("started " + std::to_string(start) + " ms into the flap's cycle");
         const auto slot = static_cast<unsigned>(start);
@@ -267,6 +273,8 @@ TEST_F(SessionSweep, TwoInstruments) {
         auto b = Instrument({.cutAt = k * 6}, slot);
         const CarriedParameters beforeB = ReadCarried(*b);
         const RunResult result = RunWholeUpdate(TestOctets(slot), kept, timing_run_);
+        EXPECT_TRUE(result.questions.empty() && !result.message.starts_with(TEXT_KEPT_DECLINED))
+            << "a run to B took A's values for its own";
         ASSERT_NE(kept.For(TestOctets(0)), nullptr) << "A's values dropped by a run to B";
         EXPECT_EQ(kept.For(TestOctets(0))->Listing(), listingOfA);
         ExpectPromiseKept(*b, slot, result, kept, beforeB);
