@@ -198,6 +198,28 @@ TEST_F(UpdateRunTest, InstrumentBackWithItsOldFirmwareIsAFailure) {
     EXPECT_EQ(instrument.stats().mailboxReceived.count(kSetParameter), 0u);
 }
 
+// The connection drops amid the save and the instrument comes back with other firmware (and a
+// value changed meanwhile): what was read before is not its own any more, so the save starts
+// again from the first parameter.
+TEST_F(UpdateRunTest, SaveRiddenOutAcrossAnotherFirmwareStartsAgain) {
+    sim::Controller& instrument = StartInstrument(3, 1);
+    RecordingView view(TestOctets());
+    bool struck = false;
+    view.onPosition = [&](int position) {
+        if (position == 5 && !struck) {
+            struck = true;
+            instrument.SetFirmware(3, 2);
+            instrument.SetFloatParameter(0, 55.5f);
+            instrument.SetFaults({.cutAt = 1});
+        }
+    };
+
+    EXPECT_TRUE(Run(view)) << view.Message();
+
+    EXPECT_TRUE(struck);
+    EXPECT_EQ(instrument.FloatParameter(0), 55.5f);
+}
+
 TEST_F(UpdateRunTest, UnansweredParameterReadStopsTheRunBeforeThePlcIsTouched) {
     device::ScopedDeviceTimingForTesting timing(milliseconds(300), milliseconds(5000));
     sim::Controller& instrument = StartInstrument(3, 1);
