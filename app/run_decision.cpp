@@ -63,7 +63,8 @@ bool RouterDoesNotAnswer(const Situation& s) {
     return !Answers(s);
 }
 bool PlcStoppedByTheRun(const Situation& s) {
-    return s.look.plc == Plc::kStop && s.facts.plcLeftStopped;
+    return Answers(s) && s.look.plc == Plc::kStop && s.facts.plcLeftStopped && !s.facts.declined &&
+           (!PhaseOver(s) || !s.facts.runPastEnd);
 }
 bool PlcNotRunning(const Situation& s) {
     return s.look.plc != Plc::kRun;
@@ -120,6 +121,10 @@ struct Rule {
 // transfers, so "RUN at the first look" never meets an image going out.
 // clang-format off
 constexpr auto kRules = std::to_array<Rule>({
+    // A PLC left stopped is started first of all, once more even when time is up; not after the
+    // user has said no, when nothing more goes to the instrument.
+    {"a PLC that the run stopped is in STOP: RUN at once", PlcStoppedByTheRun, Action::kSendRun,
+     nullptr},
     // Time is up: the text says what is true of the instrument now.
     {"the phase is over with the PLC in STOP", OverWithPlcStopped, Action::kGiveUp,
      TEXT_PLC_STOPPED},
@@ -134,8 +139,6 @@ constexpr auto kRules = std::to_array<Rule>({
     // Whether and how it answers.
     {"the router does not answer: restarting, gone, or the network", RouterDoesNotAnswer,
      Action::kLookAgain, nullptr},
-    {"a PLC that the run stopped is in STOP: RUN at once", PlcStoppedByTheRun, Action::kSendRun,
-     nullptr},
     {"a PLC that the run did not stop is not running: not touched", PlcNotRunning,
      Action::kLookAgain, nullptr},
     {"the mailbox does not answer yet", MailboxSilent, Action::kLookAgain, nullptr},
@@ -258,6 +261,7 @@ void LearnTransfer(RunFacts& facts, const FlashReport& report, Clock::time_point
 }
 
 void LearnRun(RunFacts& facts, bool acknowledged, Clock::time_point now) {
+    facts.runPastEnd = facts.runPastEnd || now >= facts.phaseEnd;
     if (!acknowledged) {
         return;
     }

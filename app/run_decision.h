@@ -50,6 +50,8 @@ struct RunFacts {
     bool stopSent = false;  // a STOP went out, acknowledged or not
     // A STOP went out and no RUN has been acknowledged since: the PLC may be stopped by us.
     bool plcLeftStopped = false;
+    // A RUN went out after the phase's end: the last one the run sends.
+    bool runPastEnd = false;
     int transfers = 0;
     // The last whole image: when it went out, and from when its install can have run (the RUN
     // acknowledged after it, or the first look that found the PLC running).

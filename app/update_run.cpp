@@ -174,10 +174,11 @@ void UpdateRun::KeepSaved() {
 bool UpdateRun::FollowDecisions() {
     ProgressWindow = view_.WindowHandle();
     for (;;) {
-        // Past the phase's end, or once the user has declined, nothing is looked at any more:
-        // the last look tells the text.
-        const bool over = Clock::now() >= facts_.phaseEnd || facts_.declined;
-        const Look look = over ? lastLook_ : LookNow();
+        // Past the phase's end only the PLC's state is looked at again (a PLC the run left
+        // stopped gets one last RUN), and once the user has declined nothing is; the last look
+        // tells the rest.
+        const bool over = Clock::now() >= facts_.phaseEnd;
+        const Look look = facts_.declined ? lastLook_ : over ? LookAtPlc(lastLook_) : LookNow();
         const Decision decision = Decide(facts_, look, Clock::now(), timing_);
         if (onDecision_) {
             onDecision_(decision.rule);
@@ -322,14 +323,18 @@ std::chrono::milliseconds RunWorstCase(const RunTiming& timing) {
     // A look begun just before a phase's end: the PLC's state, the session's status read and a
     // wait for the lock, the session ended, the state word read last.
     const auto look = 4 * call + endSession;
+    // Past a phase's end: the PLC's state, one last RUN for a PLC the run left stopped, the
+    // pause, and the PLC's state once more for the text.
+    const auto pastEnd = 3 * call + timing.pause;
     // What may still be under way when a phase's limit passes.
     const auto save = timing.save + call + endSession + timing.pause;
     // A transfer begun just before the end (STOP, connect, name, a frame, RUN), or a look, and
     // the pause after either.
-    const auto transfer = timing.transfer + 5 * call + look + timing.pause;
+    const auto transfer = timing.transfer + 5 * call + look + timing.pause + pastEnd;
     // A look, or a restore round (a busy write's state read and pause, the state read after the
     // read-back) and the release and settle time after it.
-    const auto restore = timing.restore + look + endSession + timing.settle + timing.pause;
+    const auto restore =
+        timing.restore + look + endSession + timing.settle + timing.pause + pastEnd;
     // The saving session's release and the settle time; the last release and Shutdown.
     return save + endSession + timing.settle + transfer + restore + 2 * endSession;
 }

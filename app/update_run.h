@@ -46,12 +46,16 @@ inline constexpr int MAX_RESTORE_ROUNDS = 3;
 //                                                             connect, name, frame, RUN)
 //                                                             + 8 s + 44 s (a look begun)
 //                                                             + 1 s (a pause)
+//                                                             + 7 s (past the end: the PLC's
+//                                                             state, one last RUN, a pause,
+//                                                             the PLC's state again)
 //     restore, read back, confirm afresh                  75 s + 8 s + 44 s (a look begun)
 //                                                             + 44 s + 1.6 s + 1 s (a round's
 //                                                             release, settle and pause)
+//                                                             + 7 s (past the end, as above)
 //     release the last session, and Shutdown             2 x 44 s
 //     --------------------------------------------------------------------------------------
-//     at most                                           582.2 s: nine minutes and 42 s.
+//     at most                                           596.2 s: nine minutes and 56 s.
 // Nearly half of it is sessions that do not end when asked; a run against an instrument that
 // answers at all ends far sooner. RunWorstCase() adds the same terms for the limits in force.
 struct RunTiming {

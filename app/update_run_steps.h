@@ -60,6 +60,7 @@ private:
 
     // update_run_transfer.cpp
     Look LookNow();
+    Look LookAtPlc(Look look);
     void LookOverMailbox(Look& look);
     void Transfer();
     void SendRun();

@@ -32,20 +32,8 @@ Look::State StateOf(std::optional<int16_t> word) {
 // router that refuses the connection is not there. On a running PLC the mailbox follows, and
 // last, with no session open any more, the state word: the read nearest to a STOP.
 Look UpdateRun::LookNow() {
-    Look look;
-    int32_t error = ADSERR_NOERR;
-    const auto plc = ReadPlcState(address_[0], address_[1], address_[2], address_[3], &error);
-    if (!plc) {
-        look.router = error == ADSERR_TARGET_MACHINE_NOT_FOUND ? Look::Router::kRefused
-                                                               : Look::Router::kSilent;
-        return look;
-    }
-    answered_ = true;
-    look.router = Look::Router::kAnswered;
-    look.plc = *plc == ADSSTATE_RUN    ? Look::Plc::kRun
-               : *plc == ADSSTATE_STOP ? Look::Plc::kStop
-                                       : Look::Plc::kOther;
-    if (look.plc != Look::Plc::kRun) {
+    Look look = LookAtPlc(Look{});
+    if (look.router != Look::Router::kAnswered || look.plc != Look::Plc::kRun) {
         return look;
     }
     if (facts_.stopSent || facts_.resumed) {
@@ -62,6 +50,24 @@ Look UpdateRun::LookNow() {
         look.version = Look::Version::kOld;
     }
     look.state = StateOf(ReadStateWord(address_[0], address_[1], address_[2], address_[3]));
+    return look;
+}
+
+// The router's answer to the PLC state request and the PLC's state, over what `look` holds.
+Look UpdateRun::LookAtPlc(Look look) {
+    int32_t error = ADSERR_NOERR;
+    const auto plc = ReadPlcState(address_[0], address_[1], address_[2], address_[3], &error);
+    if (!plc) {
+        look.router = error == ADSERR_TARGET_MACHINE_NOT_FOUND ? Look::Router::kRefused
+                                                               : Look::Router::kSilent;
+        look.plc = Look::Plc::kOther;
+        return look;
+    }
+    answered_ = true;
+    look.router = Look::Router::kAnswered;
+    look.plc = *plc == ADSSTATE_RUN    ? Look::Plc::kRun
+               : *plc == ADSSTATE_STOP ? Look::Plc::kStop
+                                       : Look::Plc::kOther;
     return look;
 }
 
