@@ -162,7 +162,9 @@ Controller::Impl::Turn Controller::Impl::NextTurn() {
         turn.back = true;
         stats.rebooting = false;
         ++stats.rebootsCompleted;
-        model.Return(now);
+        for (const LogEvent& event : model.Return(now)) {
+            Emit(event);
+        }
     }
     turn.wantListener = !turn.rebootRequested && turn.due == ControllerModel::Due::kNone &&
                         !stats.rebooting && !gone && !PortClosed();

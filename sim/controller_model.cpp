@@ -73,6 +73,19 @@ void ControllerModel::Scan(Clock::time_point now, FrameOutcome& outcome) {
 
 FrameOutcome ControllerModel::Serve(const ams::AmsHeader& request, std::span<const uint8_t> data,
                                     Clock::time_point now) {
+    FrameOutcome outcome = ServeFrame(request, data, now);
+    LogDeviceNotes(outcome.events);
+    return outcome;
+}
+
+void ControllerModel::LogDeviceNotes(std::vector<LogEvent>& events) {
+    for (auto& [kind, text] : device_.TakeNotes()) {
+        events.emplace_back(std::move(kind), std::move(text));
+    }
+}
+
+FrameOutcome ControllerModel::ServeFrame(const ams::AmsHeader& request,
+                                         std::span<const uint8_t> data, Clock::time_point now) {
     FrameOutcome outcome;
     outcome.logDetail = "\"n\":" + std::to_string(data.size());
     if ((request.stateFlags & ams::kFlagResponse) != 0) {
@@ -281,6 +294,7 @@ void ControllerModel::TakeDue(Due due, FrameOutcome& outcome) {
     if (auto event = ParameterEvent(false)) {
         outcome.events.push_back(std::move(*event));
     }
+    LogDeviceNotes(outcome.events);
 }
 
 void ControllerModel::Reboot() {
@@ -292,11 +306,7 @@ void ControllerModel::Reboot() {
 
 void ControllerModel::DownloadCut(Clock::time_point now, FrameOutcome& outcome) {
     device_.DownloadCut(now);
-    if (device_.Settings().busyAfterCutMs > 0) {
-        outcome.events.emplace_back("busy_after_cut",
-                                    "download cut short: busy for " +
-                                        std::to_string(device_.Settings().busyAfterCutMs) + " ms");
-    }
+    LogDeviceNotes(outcome.events);
 }
 
 std::optional<LogEvent> ControllerModel::ParameterEvent(bool force) {
@@ -321,8 +331,11 @@ std::optional<LogEvent> ControllerModel::ParameterEvent(bool force) {
     return event;
 }
 
-void ControllerModel::Return(Clock::time_point now) {
+std::vector<LogEvent> ControllerModel::Return(Clock::time_point now) {
     device_.Return(now);
+    std::vector<LogEvent> events;
+    LogDeviceNotes(events);
+    return events;
 }
 
 }  // namespace sim

@@ -58,8 +58,8 @@ public:
     void TakeDue(Due due, FrameOutcome& outcome);
     // Rebooting forgets any download; the PLC comes back in RUN.
     void Reboot();
-    // Back from a reboot: the after-reboot faults start.
-    void Return(Clock::time_point now);
+    // Back from a reboot: the after-reboot faults start, and what they noted for the log.
+    std::vector<LogEvent> Return(Clock::time_point now);
     // A connection ended amid a download.
     void DownloadCut(Clock::time_point now, FrameOutcome& outcome);
 
@@ -78,6 +78,10 @@ public:
     std::optional<LogEvent> ParameterEvent(bool force);
 
 private:
+    FrameOutcome ServeFrame(const ams::AmsHeader& request, std::span<const uint8_t> data,
+                            Clock::time_point now);
+    // Moves what the device faults noted into `events`.
+    void LogDeviceNotes(std::vector<LogEvent>& events);
     std::vector<uint8_t> ServeAds(const ams::AmsHeader& request, std::span<const uint8_t> data,
                                   Clock::time_point now, FrameOutcome& outcome, uint32_t& amsError);
     std::vector<uint8_t> ServeRead(std::span<const uint8_t> data, Clock::time_point now,

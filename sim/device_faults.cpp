@@ -127,6 +127,8 @@ bool DeviceFaults::ReadbackRestartDue(Clock::time_point now) const {
 void DeviceFaults::DownloadCut(Clock::time_point now) {
     if (faults_.busyAfterCutMs > 0) {
         busyUntil_ = std::max(busyUntil_, now + milliseconds(faults_.busyAfterCutMs));
+        Noted("busy_after_cut",
+              "download cut short: busy for " + std::to_string(faults_.busyAfterCutMs) + " ms");
     }
 }
 

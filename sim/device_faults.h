@@ -7,6 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "sim/controller.h"
 
@@ -15,6 +18,8 @@ namespace sim {
 class DeviceFaults {
 public:
     using Clock = std::chrono::steady_clock;
+    // A line a hook gives the instrument's log: the kind, and the readable text.
+    using Note = std::pair<std::string, std::string>;
 
     explicit DeviceFaults(const Faults& faults) : faults_(faults) {}
 
@@ -62,7 +67,16 @@ public:
     void Reboot();
     void Return(Clock::time_point now);
 
+    // What the hooks noted since the last call (a state they began, a timer they started):
+    // the model logs it after each frame, each due reboot and each return from a reboot.
+    std::vector<Note> TakeNotes() { return std::exchange(notes_, {}); }
+
 private:
+    void Noted(std::string kind, std::string text) {
+        notes_.emplace_back(std::move(kind), std::move(text));
+    }
+
+    std::vector<Note> notes_;
     Faults faults_;
     Clock::time_point busyUntil_{};
     Clock::time_point statusReadAt_{};

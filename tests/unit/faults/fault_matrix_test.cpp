@@ -268,6 +268,7 @@ const FaultCase kCases[] = {
     {.name = "AnotherInvokeIdInTheTwentiethReplyOfEachConnection",
      .faults = With([](sim::Faults& f) { f.wrongInvokeAfter = 20; }),
      .outcomes = {Success(), NothingChanged(TEXT_READ_FAILED), ValuesKept(TEXT_RESTORE_FAILED)},
+     .minTransfers = 0,
      .shows = "reply to request 20 "},
     // One hiccup breaks the download amid its records and loses the RUN the flash sends after
     // it: the PLC stays stopped. The first look that reaches it starts it, and the image goes

@@ -101,8 +101,6 @@ TEST_F(SimFaultTest, CutAndRestartAtAnEventDropEveryConnectionOnce) {
     EXPECT_EQ(simulator.IntParameter(11), kept);
 }
 
-// STOP requests and parameter writes count by the state word they arrive at: write 1 arrives
-// busy and is answered only once the word reads 0.
 // From the event it names nothing is answered, on any connection, a new one too, and a STOP
 // sent meanwhile has no effect; once its time has passed, frames are served again.
 TEST_F(SimFaultTest, OutageLeavesEveryFrameUnansweredUntilItsTimeHasPassed) {
@@ -130,6 +128,8 @@ TEST_F(SimFaultTest, OutageLeavesEveryFrameUnansweredUntilItsTimeHasPassed) {
     EXPECT_TRUE(HasEvent("outage over: frames are served again"));
 }
 
+// STOP requests and parameter writes count by the state word they arrive at: write 1 arrives
+// busy and is answered only once the word reads 0.
 TEST_F(SimFaultTest, StopsAndWritesCountByTheStateWordTheyArriveAt) {
     options_.faults.busy = true;
     options_.faults.mailboxSilent = true;
