@@ -24,6 +24,7 @@ void DeviceFaults::Set(const Faults& faults) {
     }
     if (faults != faults_) {
         portClosed_ = false;
+        received_.clear();
     }
     faults_ = faults;
 }
@@ -55,14 +56,16 @@ bool DeviceFaults::TurnedUnseen(Clock::time_point now) const {
     return now - turned < kUnseenTurn && statusReadAt_ < turned;
 }
 
-bool DeviceFaults::Silent(uint16_t code) const {
-    return faults_.mailboxSilent || (code == kCmdRelease && faults_.releaseSilent) ||
-           (code == kCmdRegisterHost && faults_.registerSilent);
-}
-
-bool DeviceFaults::HoldsBack(uint16_t code, Clock::duration waited) const {
+DeviceFaults::Reply DeviceFaults::Answer(uint16_t code, int /*id*/, Clock::duration waited) {
+    if (faults_.mailboxSilent || (code == kCmdRelease && faults_.releaseSilent) ||
+        (code == kCmdRegisterHost && faults_.registerSilent)) {
+        return Reply::kHold;
+    }
     // Measured against the fault as it stands, so lifting it answers a held write at once.
-    return code == kCmdSetParameter && waited < milliseconds(faults_.writeDelayMs);
+    if (code == kCmdSetParameter && waited < milliseconds(faults_.writeDelayMs)) {
+        return Reply::kHold;
+    }
+    return Reply::kAnswer;
 }
 
 bool DeviceFaults::LoseRun() {

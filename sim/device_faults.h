@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,10 +38,16 @@ public:
     // against the host. Only the flap turns at times of its own; every other state begins
     // with an event the host meets first (a reboot, a cut, a fault set).
     bool TurnedUnseen(Clock::time_point now) const;
-    // A mailbox command of this code is left unanswered.
-    bool Silent(uint16_t code) const;
-    // A command the program first saw `waited` ago is not answered yet.
-    bool HoldsBack(uint16_t code, Clock::duration waited) const;
+    // The one question the PLC program asks of every mailbox command: once as it arrives
+    // (counted by code since the faults last changed), then at each scan until it is answered.
+    // A fault of the mailbox is one branch in `Answer`.
+    void Arrived(uint16_t code) { ++received_[code]; }
+    enum class Reply {
+        kAnswer,           // carried out and answered
+        kHold,             // not answered at this scan (silent, or answered late)
+        kAcknowledgeOnly,  // answered as done, not carried out (nothing stored, nothing read)
+    };
+    Reply Answer(uint16_t code, int id, Clock::duration waited);
 
     // A RUN after a complete download that is lost: not served, its connection closed.
     bool LoseRun();
@@ -78,6 +85,7 @@ private:
 
     std::vector<Note> notes_;
     Faults faults_;
+    std::map<uint16_t, int> received_;  // mailbox commands by code since the faults changed
     Clock::time_point busyUntil_{};
     Clock::time_point statusReadAt_{};
     Clock::time_point notReadyUntil_{};

@@ -118,7 +118,7 @@ uint32_t PlcProgram::Write(uint32_t indexGroup, uint32_t offset, std::span<const
     return ADSERR_NOERR;
 }
 
-uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Stats& stats,
+uint16_t PlcProgram::Scan(DeviceFaults& faults, Clock::time_point now, Stats& stats,
                           std::vector<std::string>& events) {
     const std::span<uint8_t> memory(memory_);
     const std::span<uint8_t> status = memory.subspan(kStatusBlockOffset, kStatusBlockSize);
@@ -146,6 +146,7 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
         seenSequence_ = sequence;
         seenAt_ = now;
         ++stats.mailboxReceived[code];
+        faults.Arrived(code);
         if (code == kCmdSetParameter) {
             // Judged as the write arrives, whenever it is answered.
             const int16_t state = faults.TurnedUnseen(now) ? int16_t{1} : StateWord(faults, now);
@@ -153,12 +154,14 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
             stats.writesWhileNotReady += state == 0 ? 1 : 0;
         }
     }
-    if (faults.Silent(code) || faults.HoldsBack(code, now - seenAt_)) {
+    const int id = static_cast<int16_t>(LoadLe16(command, 10));
+    const DeviceFaults::Reply reply = faults.Answer(code, id, now - seenAt_);
+    if (reply == DeviceFaults::Reply::kHold) {
         return 0;
     }
     std::array<uint8_t, kMailboxRecordSize> response{};
     std::string event;
-    if (!AnswerCommand(command, response, stats, event)) {
+    if (!AnswerCommand(command, reply == DeviceFaults::Reply::kAnswer, response, stats, event)) {
         return 0;
     }
     std::copy(response.begin(), response.end(), memory.begin() + kResponseBlockOffset);
@@ -169,20 +172,21 @@ uint16_t PlcProgram::Scan(const DeviceFaults& faults, Clock::time_point now, Sta
     return code;
 }
 
-bool PlcProgram::AnswerCommand(std::span<const uint8_t> command, std::span<uint8_t> response,
-                               Stats& stats, std::string& event) {
+bool PlcProgram::AnswerCommand(std::span<const uint8_t> command, bool carryOut,
+                               std::span<uint8_t> response, Stats& stats, std::string& event) {
     const uint16_t code = LoadLe16(command, 0);
     const uint32_t sequence = LoadLe32(command, 6);
     StoreLe16(response, 0, code);
     StoreLe32(response, 6, sequence);
     const int id = static_cast<int16_t>(LoadLe16(command, 10));
-    const std::string tag = " (sequence " + std::to_string(sequence) + ")";
+    const std::string tag = std::string(carryOut ? "" : ", answered but not carried out") +
+                            " (sequence " + std::to_string(sequence) + ")";
     switch (code) {
         case kCmdSetParameter: {
             const uint32_t raw = LoadLe32(command, 12);
-            if (IsFloatParameter(id) || id == 4 || id == 11) {
+            if (carryOut && (IsFloatParameter(id) || id == 4 || id == 11)) {
                 parameters_[static_cast<size_t>(id)] = raw;
-            } else if (id == 9) {
+            } else if (carryOut && id == 9) {
                 parameters_[9] =
                     static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(command[12])));
             }
@@ -191,7 +195,9 @@ bool PlcProgram::AnswerCommand(std::span<const uint8_t> command, std::span<uint8
         }
         case kCmdGetParameter: {
             StoreLe16(response, 10, static_cast<uint16_t>(id));
-            if (id == kFirmwareVersionParameter) {
+            if (!carryOut) {
+                // The value field stays zero: an answer with nothing read into it.
+            } else if (id == kFirmwareVersionParameter) {
                 response[12] = firmwareMajor_;
                 response[13] = firmwareMinor_;
             } else if (id == 9) {
@@ -204,7 +210,9 @@ bool PlcProgram::AnswerCommand(std::span<const uint8_t> command, std::span<uint8
         }
         case kCmdRegisterHost: {
             const platform::Ipv4 host{command[10], command[11], command[12], command[13]};
-            stats.lastRegisteredHost = host;
+            if (carryOut) {
+                stats.lastRegisteredHost = host;
+            }
             event = "mailbox: host " + std::to_string(host[0]) + "." + std::to_string(host[1]) +
                     "." + std::to_string(host[2]) + "." + std::to_string(host[3]) + " registered" +
                     tag;

@@ -46,7 +46,7 @@ public:
     // One program cycle: refreshes the status block and, in RUN, answers a new command in the
     // command block unless a fault keeps it silent. Appends readable lines for what it did;
     // returns the code of the command it answered, 0 if none.
-    uint16_t Scan(const DeviceFaults& faults, Clock::time_point now, Stats& stats,
+    uint16_t Scan(DeviceFaults& faults, Clock::time_point now, Stats& stats,
                   std::vector<std::string>& events);
     // The state word the status block shows now.
     int16_t StateWord(const DeviceFaults& faults, Clock::time_point now) const {
@@ -74,8 +74,9 @@ public:
     void Reboot();
 
 private:
-    bool AnswerCommand(std::span<const uint8_t> command, std::span<uint8_t> response, Stats& stats,
-                       std::string& event);
+    // `carryOut` false: answered as done, but nothing stored or read.
+    bool AnswerCommand(std::span<const uint8_t> command, bool carryOut, std::span<uint8_t> response,
+                       Stats& stats, std::string& event);
 
     std::array<uint8_t, kFlagMemorySize> memory_{};
     std::array<uint32_t, kParameterCount> parameters_{};
