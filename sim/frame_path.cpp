@@ -1,5 +1,7 @@
 #include "sim/frame_path.h"
 
+#include <utility>
+
 namespace sim {
 
 using Act = FrameResult::Act;
@@ -15,25 +17,62 @@ std::string NetIdText(const AmsNetId& netId) {
     return text;
 }
 
-FrameResult FramePath::Pass(const std::string& peer, StreamCounts& counts, const StreamFrame& frame,
-                            std::chrono::steady_clock::time_point now) {
+namespace {
+
+FrameResult Settled(Act act, std::string closeReason = {}) {
     FrameResult result;
-    if (model.CurrentStats().rebooting || model.PortClosed()) {
-        result.act = Act::kClose;
-        result.closeReason = model.PortClosed() ? "dropped: the router's port is closed"
-                                                : "dropped: the controller is going down";
-        return result;
+    result.act = act;
+    result.closeReason = std::move(closeReason);
+    return result;
+}
+
+}  // namespace
+
+FrameResult FramePath::Pass(const std::string& peer, StreamCounts& counts, const StreamFrame& frame,
+                            TimePoint now) {
+    if (auto result = Unreachable()) {
+        return *result;
     }
     Faults faults = model.CurrentFaults();
+    if (auto result = LostInOutage(peer, frame, faults, now)) {
+        return *result;
+    }
+    if (auto result = Refused(peer, counts, frame, faults, now)) {
+        return *result;
+    }
+    if (auto result = CutAtEvent(peer, frame, faults, now)) {
+        return *result;
+    }
+    return Served(peer, counts, frame, faults, now);
+}
+
+std::optional<FrameResult> FramePath::Unreachable() const {
+    if (model.PortClosed()) {
+        return Settled(Act::kClose, "dropped: the router's port is closed");
+    }
+    if (model.CurrentStats().rebooting) {
+        return Settled(Act::kClose, "dropped: the controller is going down");
+    }
+    return std::nullopt;
+}
+
+std::optional<FrameResult> FramePath::LostInOutage(const std::string& peer,
+                                                   const StreamFrame& frame, Faults& faults,
+                                                   TimePoint now) {
     if (const auto ended = cuts.EndOutage(faults, now)) {
         log.Event(ended->kind, ended->text);
     }
-    if (cuts.InOutage(faults, now)) {
-        // Lost on the way: the controller never sees it, so nothing counts it.
-        log.Request(peer, frame.header, "\"dropped\":\"outage\"");
-        result.act = Act::kOutage;
-        return result;
+    if (!cuts.InOutage(faults, now)) {
+        return std::nullopt;
     }
+    // Lost on the way: the controller never sees it, so nothing counts it.
+    log.Request(peer, frame.header, "\"dropped\":\"outage\"");
+    return Settled(Act::kOutage);
+}
+
+std::optional<FrameResult> FramePath::Refused(const std::string& peer, StreamCounts& counts,
+                                              const StreamFrame& frame, const Faults& faults,
+                                              TimePoint now) {
     if (const auto code = counts.seen.New(frame)) {
         ++counts.commands[*code];
     }
@@ -42,36 +81,40 @@ FrameResult FramePath::Pass(const std::string& peer, StreamCounts& counts, const
         ++model.CurrentStats().framesWithoutRoute;
         log.Request(peer, frame.header,
                     "\"dropped\":\"no route for " + NetIdText(frame.header.source.netId) + "\"");
-        result.act = Act::kNoRoute;
-        return result;
+        return Settled(Act::kNoRoute);
     }
     if (verdict.act == Verdict::Act::kClose) {
         log.Request(peer, frame.header, "\"dropped\":\"" + verdict.reason + "\"");
-        result.act = Act::kClose;
-        result.closeReason = verdict.reason;
-        return result;
+        return Settled(Act::kClose, verdict.reason);
     }
-    const EventCut::Cut cut = cuts.Count(frame, faults, model.CurrentStats(), now);
-    if (cut != EventCut::Cut::kNone) {
-        model.SetFaults(faults);  // a cut fires once
-        const std::string event = "event " + std::to_string(model.CurrentStats().events);
-        if (cut == EventCut::Cut::kOutage) {
-            log.Request(peer, frame.header, "\"dropped\":\"outage\"");
-            log.Event("outage_start", event + ": nothing answered on any connection for " +
-                                          std::to_string(faults.outageMs) + " ms");
-            result.act = Act::kOutage;
-            return result;
-        }
-        log.Request(peer, frame.header, "\"dropped\":\"cut\"");
-        const bool restart = cut == EventCut::Cut::kRestart;
-        log.Event(restart ? "restart_at" : "cut_at",
-                  event + (restart ? ": every connection dropped, restarting"
-                                   : ": every connection dropped"));
-        result.act = restart ? Act::kRestart : Act::kCut;
-        result.closeReason = "dropped: cut at an event";
-        return result;
-    }
+    return std::nullopt;
+}
 
+std::optional<FrameResult> FramePath::CutAtEvent(const std::string& peer, const StreamFrame& frame,
+                                                 Faults& faults, TimePoint now) {
+    const EventCut::Cut cut = cuts.Count(frame, faults, model.CurrentStats(), now);
+    if (cut == EventCut::Cut::kNone) {
+        return std::nullopt;
+    }
+    model.SetFaults(faults);  // a cut fires once
+    const std::string event = "event " + std::to_string(model.CurrentStats().events);
+    if (cut == EventCut::Cut::kOutage) {
+        log.Request(peer, frame.header, "\"dropped\":\"outage\"");
+        log.Event("outage_start", event + ": nothing answered on any connection for " +
+                                      std::to_string(faults.outageMs) + " ms");
+        return Settled(Act::kOutage);
+    }
+    log.Request(peer, frame.header, "\"dropped\":\"cut\"");
+    const bool restart = cut == EventCut::Cut::kRestart;
+    log.Event(restart ? "restart_at" : "cut_at",
+              event + (restart ? ": every connection dropped, restarting"
+                               : ": every connection dropped"));
+    return Settled(restart ? Act::kRestart : Act::kCut, "dropped: cut at an event");
+}
+
+FrameResult FramePath::Served(const std::string& peer, StreamCounts& counts,
+                              const StreamFrame& frame, const Faults& faults, TimePoint now) {
+    FrameResult result;
     FrameOutcome& outcome = result.outcome;
     outcome = model.Serve(frame.header, frame.data, now);
     log.Request(peer, frame.header, outcome.logDetail);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "sim/connection_faults.h"
@@ -40,6 +41,20 @@ struct FramePath {
     // `frame` arrived on the connection from `peer`, which has seen `counts` so far.
     FrameResult Pass(const std::string& peer, StreamCounts& counts, const StreamFrame& frame,
                      std::chrono::steady_clock::time_point now);
+
+private:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    // The steps in the order a frame meets them; each either settles the frame or lets it on.
+    std::optional<FrameResult> Unreachable() const;
+    std::optional<FrameResult> LostInOutage(const std::string& peer, const StreamFrame& frame,
+                                            Faults& faults, TimePoint now);
+    std::optional<FrameResult> Refused(const std::string& peer, StreamCounts& counts,
+                                       const StreamFrame& frame, const Faults& faults,
+                                       TimePoint now);
+    std::optional<FrameResult> CutAtEvent(const std::string& peer, const StreamFrame& frame,
+                                          Faults& faults, TimePoint now);
+    FrameResult Served(const std::string& peer, StreamCounts& counts, const StreamFrame& frame,
+                       const Faults& faults, TimePoint now);
 };
 
 // "a.b.c.d.e.f", as a router's route names it.
