@@ -5,8 +5,8 @@
 #pragma once
 
 #include <chrono>
-#include <map>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
